@@ -1,0 +1,33 @@
+// The two memory image files kept in the emulator's folder: the trit file (the
+// memory's bytes as they are) and the text file (one symbol per tryte).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace quill {
+
+inline constexpr char kTritFileName[] = "memory_trits.txt";
+inline constexpr char kTextFileName[] = "memory_tambrisk.txt";
+inline constexpr size_t kPathCapacity = 260;  // a joined path must fit with its NUL
+
+// Fills memory from the trit file in `folder` or, only when that cannot be opened,
+// from the text file. `folder` is prefixed verbatim (it ends in a separator or is
+// empty). True on success; on failure memory may be partly overwritten.
+[[nodiscard]] bool load_memory_files(uint8_t* memory, uint64_t size, const char* folder);
+
+// Writes the trit file and then the text file into `folder`. Each is written to a
+// temporary file beside it, forced to disk and renamed over the old one only when
+// complete, so a failed save leaves the previous file as it was. True only when both
+// were written.
+[[nodiscard]] bool save_memory_files(const uint8_t* memory, uint64_t size, const char* folder);
+
+// Replaces the file at `path` with the first `count` trytes in the text format, the
+// same way. False, leaving the old file as it was, when count > size, a tryte is not
+// valid, or writing fails.
+[[nodiscard]] bool write_text_image(const uint8_t* memory, uint64_t size, const char* path, uint64_t count);
+
+// Joins folder and name into `out` (kPathCapacity bytes); false when it would not fit.
+[[nodiscard]] bool join_image_path(char* out, const char* folder, const char* name);
+
+}  // namespace quill

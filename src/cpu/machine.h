@@ -1,0 +1,70 @@
+// The state of one processor core, its status codes and the host hook.
+//
+// A Machine is stepped by exactly one thread; nothing in it is atomic or locked.
+// It does not own its memory: whoever creates it allocates and frees the trytes.
+#pragma once
+
+#include <cstdint>
+
+#include "codec/literal.h"
+
+namespace quill {
+
+inline constexpr int kStackCount = 20;     // value stacks per call frame, named by digits 0..19
+inline constexpr int kStackCapacity = 20;  // values per stack
+inline constexpr int kFrameCount = 20;     // call frames; depth runs 0..19
+inline constexpr uint32_t kMaxDepth = kFrameCount - 1;
+
+enum MachineStatus : uint32_t {
+  status_ready = 0,
+  status_budget_reached = 1,
+  status_halted = 2,
+  status_memory_end = 3,
+  status_cannot_decode = 4,
+  status_stack_overflow = 5,
+  status_call_stack_overflow = 6,
+  status_invalid_destination = 7,
+  status_host_error = 8,
+};
+static_assert(uint32_t{status_memory_end} == uint32_t{literal_memory_end} &&
+              uint32_t{status_cannot_decode} == uint32_t{literal_cannot_decode});
+
+// The host-call handler reached by "=" with a negative target. It returns non-zero
+// on success with `*result` written, 0 on failure; `*result` is NIL on entry. It
+// may set the machine's status to status_budget_reached to make the runner yield.
+using HostHook = int32_t (*)(void* host_context, int64_t call, int64_t argument, int64_t* result);
+
+struct ValueStack {
+  int64_t values[kStackCapacity] = {};  // values[0] is the bottom, values[count-1] the top
+  uint8_t count = 0;
+};
+
+struct CallFrame {
+  ValueStack stacks[kStackCount] = {};
+  uint64_t return_address = 0;  // where "." resumes; frame 0's is never read
+};
+
+struct Machine {
+  uint8_t* memory = nullptr;  // 3 * size trit bytes, owned by whoever created the Machine
+  uint64_t size = 0;          // in trytes
+  uint64_t pc = 0;
+  int64_t acc = NIL;
+  CallFrame frames[kFrameCount] = {};
+  uint32_t depth = 0;
+  uint64_t executed = 0;  // completed instructions since creation
+  uint32_t status = status_ready;
+  HostHook host_hook = nullptr;
+  void* host_context = nullptr;
+};
+
+// The fixed text of a status code; "unknown" for codes above 8.
+[[nodiscard]] const char* status_text(uint32_t status);
+
+// Puts `machine` in the state of a new core over `memory` (which the caller fills):
+// every frame empty, pc 0, depth 0, executed 0, status ready, acc NIL, no hook.
+void machine_reset(Machine& machine, uint8_t* memory, uint64_t size);
+
+// True when the status says the machine will not be stepped again (2 or more).
+[[nodiscard]] inline bool machine_stopped(const Machine& machine) { return machine.status >= status_halted; }
+
+}  // namespace quill

@@ -1,0 +1,193 @@
+#include "cpu/step.h"
+
+#include <array>
+
+#include "codec/literal.h"
+#include "codec/packed.h"
+
+namespace quill {
+
+namespace {
+
+enum OpKind : uint8_t { op_literal, op_return, op_pop, op_push, op_add, op_sub, op_call, op_jump, op_invalid };
+
+// Indexed by TryteValue or kNoTryte: what the tryte at pc executes as.
+constexpr std::array<OpKind, 256> op_kind_table() {
+  std::array<OpKind, 256> t{};
+  for (auto& k : t) k = op_invalid;
+  for (uint8_t tv = 0; tv < 27; ++tv) {
+    switch (kSymbolAlphabet[tv]) {
+      case '.': t[tv] = op_return; break;
+      case '<': t[tv] = op_pop; break;
+      case '>': t[tv] = op_push; break;
+      case '+': t[tv] = op_add; break;
+      case '-': t[tv] = op_sub; break;
+      case '=': t[tv] = op_call; break;
+      case '~': t[tv] = op_jump; break;
+      default: t[tv] = op_literal; break;
+    }
+  }
+  return t;
+}
+constexpr auto kOpKind = op_kind_table();
+constexpr uint8_t kOperandCount[] = {0, 0, 1, 1, 2, 2, 2, 4, 0};
+
+inline uint32_t fail(Machine& m, uint32_t code) {
+  m.status = code;
+  m.acc = NIL;
+  return code;
+}
+
+inline uint32_t complete(Machine& m, uint64_t next) {
+  m.executed += 1;
+  m.pc = next;
+  return m.status;
+}
+
+inline int64_t pop(ValueStack& s) { return s.count ? s.values[--s.count] : NIL; }
+
+inline int64_t add_or_subtract(OpKind kind, int64_t a, int64_t b) {
+  if (a != NIL && b != NIL) return range_or_nil(kind == op_add ? a + b : a - b);
+  if (a == NIL && b == NIL) return NIL;
+  const int64_t x = a == NIL ? b : a;  // the missing operand counts as equal to the present one
+  return kind == op_add ? range_or_nil(x + x) : 0;
+}
+
+// "=" with a NIL target: store the value V in packed form at the address in acc.
+inline uint32_t store(Machine& m, int64_t value, uint64_t next) {
+  if (value == NIL || m.acc < 0 || value < 0) return fail(m, status_invalid_destination);
+  const int k = write_packed(m.memory, m.size, static_cast<uint64_t>(m.acc), value);
+  if (k == kPackedTooLarge) return fail(m, status_invalid_destination);
+  m.acc += k;
+  return complete(m, next);
+}
+
+// "=" with a negative target: the host hook decides; its yield request survives
+// as status 1, anything else it left in the status is replaced.
+inline uint32_t host_call(Machine& m, int64_t call, int64_t argument, uint64_t next) {
+  int64_t result = NIL;
+  if (m.host_hook == nullptr) {
+    m.acc = NIL;
+    return complete(m, next);
+  }
+  const int32_t ok = m.host_hook(m.host_context, call, argument, &result);
+  const bool yield = m.status == status_budget_reached;
+  m.acc = ok ? range_or_nil(result) : NIL;
+  m.status = yield ? status_budget_reached : status_ready;
+  return complete(m, next);
+}
+
+inline uint32_t call(Machine& m, uint64_t target, int64_t argument, uint64_t next) {
+  if (target >= m.size) return fail(m, status_invalid_destination);
+  if (m.depth == kMaxDepth) return fail(m, status_call_stack_overflow);
+  m.depth += 1;
+  CallFrame& frame = m.frames[m.depth];
+  for (ValueStack& s : frame.stacks) s.count = 0;  // entering empties; old values stay unread
+  frame.return_address = next;
+  m.pc = target;
+  m.acc = argument;
+  m.executed += 1;
+  return status_ready;
+}
+
+// "~": compare acc with U and jump by P (greater), Q (less) or R (otherwise),
+// relative to the "~" itself; acc becomes the address of the "~".
+inline uint32_t jump(Machine& m, int64_t u, int64_t p, int64_t q, int64_t r) {
+  const uint64_t pc = m.pc;
+  int64_t d = r;
+  if (m.acc != NIL && u != NIL) d = m.acc > u ? p : m.acc < u ? q : r;
+  if (d == NIL) {
+    m.acc = NIL;
+    return complete(m, pc + 5);
+  }
+  m.acc = static_cast<int64_t>(pc);
+  if (d == 0) return complete(m, pc + 5);
+  const uint64_t distance = d > 0 ? static_cast<uint64_t>(d) : static_cast<uint64_t>(-d);
+  if (d > 0 ? distance >= m.size - pc : pc < distance) return fail(m, status_invalid_destination);
+  return complete(m, d > 0 ? pc + distance : pc - distance);
+}
+
+inline uint32_t return_or_halt(Machine& m) {
+  if (m.depth > 0) {
+    m.pc = m.frames[m.depth].return_address;
+    m.depth -= 1;
+    m.executed += 1;
+    return status_ready;
+  }
+  m.status = status_halted;
+  return complete(m, m.pc + 1);
+}
+
+[[gnu::always_inline]] inline uint32_t step(Machine& m) {
+  m.status = status_ready;
+  const uint64_t pc = m.pc;
+  if (pc >= m.size) return fail(m, status_memory_end);
+  const OpKind kind = kOpKind[tryte_value_at(m.memory, pc)];
+  if (kind == op_invalid) return fail(m, status_cannot_decode);
+  if (kind == op_literal) {
+    uint64_t position = pc;
+    int64_t value = 0;
+    const LiteralResult r = read_literal(m.memory, m.size, position, value);
+    if (r != literal_ok) return fail(m, r);
+    m.acc = value;
+    return complete(m, position);
+  }
+  if (kind == op_return) return return_or_halt(m);
+
+  const uint8_t operands = kOperandCount[kind];
+  if (m.size - (pc + 1) < operands) return fail(m, status_memory_end);
+  uint8_t digit[4] = {};
+  for (uint8_t i = 0; i < operands; ++i) {
+    digit[i] = digit_value(tryte_value_at(m.memory, pc + 1 + i));
+    if (digit[i] == kNoDigit) return fail(m, status_cannot_decode);
+  }
+  ValueStack* stacks = m.frames[m.depth].stacks;
+  switch (kind) {
+    case op_pop: m.acc = pop(stacks[digit[0]]); return complete(m, pc + 2);
+    case op_push: {
+      ValueStack& s = stacks[digit[0]];
+      if (s.count == kStackCapacity) return fail(m, status_stack_overflow);
+      s.values[s.count++] = m.acc;
+      return complete(m, pc + 2);
+    }
+    case op_add:
+    case op_sub: {
+      const int64_t a = pop(stacks[digit[0]]);
+      const int64_t b = pop(stacks[digit[1]]);
+      m.acc = add_or_subtract(kind, a, b);
+      return complete(m, pc + 3);
+    }
+    case op_call: {
+      const int64_t target = pop(stacks[digit[0]]);
+      const int64_t value = pop(stacks[digit[1]]);
+      if (target == NIL) return store(m, value, pc + 3);
+      if (target < 0) return host_call(m, target, value, pc + 3);
+      return call(m, static_cast<uint64_t>(target), value, pc + 3);
+    }
+    default: {
+      const int64_t u = pop(stacks[digit[0]]);
+      const int64_t p = pop(stacks[digit[1]]);
+      const int64_t q = pop(stacks[digit[2]]);
+      const int64_t r = pop(stacks[digit[3]]);
+      return jump(m, u, p, q, r);
+    }
+  }
+}
+
+}  // namespace
+
+uint32_t machine_step(Machine& machine) { return step(machine); }
+
+uint32_t machine_run(Machine& machine, uint64_t max_steps) {
+  if (max_steps == 0 || machine_stopped(machine)) return machine.status;
+  for (;;) {
+    const uint32_t status = step(machine);
+    if (status != status_ready) return status;
+    if (--max_steps == 0) {
+      machine.status = status_budget_reached;
+      return status_budget_reached;
+    }
+  }
+}
+
+}  // namespace quill

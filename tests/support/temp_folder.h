@@ -1,0 +1,57 @@
+// A fresh folder under the system's temporary directory, removed with its files.
+#pragma once
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+#include <algorithm>
+
+namespace quill::test {
+
+struct TempFolder {
+  std::string path;  // ends in '/'
+
+  TempFolder() {
+    const char* base = std::getenv("TMPDIR");
+    std::string pattern = std::string(base && *base ? base : "/tmp") + "/quill-test-XXXXXX";
+    if (mkdtemp(pattern.data()) != nullptr) path = pattern + "/";
+  }
+  ~TempFolder() {
+    std::error_code ignored;
+    if (!path.empty()) std::filesystem::remove_all(path, ignored);
+  }
+  TempFolder(const TempFolder&) = delete;
+  TempFolder& operator=(const TempFolder&) = delete;
+
+  std::string file(const std::string& name) const { return path + name; }
+
+  void write(const std::string& name, const std::string& content) const {
+    std::ofstream out(file(name), std::ios::binary);
+    out << content;
+  }
+
+  bool exists(const std::string& name) const { return std::filesystem::exists(file(name)); }
+
+  std::string read(const std::string& name) const {
+    std::ifstream in(file(name), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }
+
+  // Names of the files in the folder, sorted, separated by spaces.
+  std::string listing() const {
+    std::string names;
+    std::vector<std::string> all;
+    for (const auto& entry : std::filesystem::directory_iterator(path)) all.push_back(entry.path().filename());
+    std::sort(all.begin(), all.end());
+    for (const auto& n : all) names += (names.empty() ? "" : " ") + n;
+    return names;
+  }
+};
+
+}  // namespace quill::test
