@@ -1,0 +1,23 @@
+// Writes into a Machine's memory from outside the step (host services, loaders).
+//
+// Everything that changes the trytes of a machine that may run again goes through
+// these, never through the codec functions on the raw array, so that the processor
+// can keep whatever it derives from memory in step with it.
+#pragma once
+
+#include <cstdint>
+
+#include "cpu/machine.h"
+
+namespace quill {
+
+// write_cell on the machine's memory: false, writing nothing, as write_cell.
+[[nodiscard]] bool machine_write_cell(Machine& machine, uint64_t address, int64_t value);
+
+// write_packed on the machine's memory: K, or kPackedTooLarge writing nothing.
+[[nodiscard]] int machine_write_packed(Machine& machine, uint64_t address, int64_t value);
+
+// put_tryte on the machine's memory; `address` must be below size.
+void machine_put_tryte(Machine& machine, uint64_t address, uint8_t tryte_value);
+
+}  // namespace quill
