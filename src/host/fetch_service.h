@@ -1,0 +1,32 @@
+// The network fetch services -480001 .. -480004: one HTTP(S) GET at a time, its
+// body (at most 65,536 bytes), its outcome and the SHA-256 digest of the body.
+// They run on the main runner thread inside a host call and take no lock.
+#pragma once
+
+#include <cstdint>
+
+#include "cpu/machine.h"
+
+namespace quill {
+
+inline constexpr uint64_t kFetchBodyLimit = 65'536;
+
+// The results of the most recent fetch; all zero (no body, status 0) at start.
+struct FetchState {
+  uint8_t* fetch_body = nullptr;  // heap buffer of the last successful fetch, owned here
+  uint64_t fetch_length = 0;      // bytes in fetch_body
+  uint64_t fetch_position = 0;    // next byte for sequential reads
+  uint8_t fetch_digest[32] = {};  // SHA-256 of the last successful body
+  uint32_t fetch_status = 0;      // 200, the HTTP status of another reply, an error number, or 1
+};
+
+// Serves host call `type` (-480001 .. -480004) with first argument `x` against the
+// main machine's memory. Returns non-zero on success with `*result` written, 0 when
+// the call fails. Main runner thread only.
+[[nodiscard]] int32_t fetch_service(FetchState& fetch, const Machine& machine, int64_t type, int64_t x,
+                                    int64_t* result);
+
+// Frees the body; the state is as at start afterwards. Called at shutdown.
+void fetch_release(FetchState& fetch);
+
+}  // namespace quill
