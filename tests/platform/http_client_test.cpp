@@ -40,23 +40,19 @@ Got get(const std::u16string& url, const HttpTestSettings& settings = quick()) {
   return got;
 }
 
+// The services' tests cover the sizes; here, the bytes themselves and a body
+// without a length, which arrives in chunks that straddle the limit.
 TEST(HttpClient, ReceivesBodiesUpToTheLimitAndRefusesOneByteMore) {
   TestHttpServer server;
   ASSERT_TRUE(server.started());
-  const std::string full(65'536, 'x');
-  server.route("/empty", Behaviour::reply, http_reply(200, ""));
-  server.route("/three", Behaviour::reply, http_reply(200, "abc"));
-  server.route("/full", Behaviour::reply, http_reply(200, full));
-  server.route("/over", Behaviour::reply, http_reply(200, full + "y"));
-  server.route("/over-unsized", Behaviour::reply, "HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n" + full + "y");
-  EXPECT_EQ(get(server.url16("/empty")).outcome, 200u);
-  EXPECT_EQ(get(server.url16("/empty")).body, "");
-  EXPECT_EQ(get(server.url16("/three")).body, "abc");
+  std::string full(65'536, 'x');
+  for (size_t i = 0; i < full.size(); i += 251) full[i] = static_cast<char>(i);
+  server.route("/full", Behaviour::reply, "HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n" + full);
+  server.route("/over", Behaviour::reply, "HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n" + full + "y");
   const Got got = get(server.url16("/full"));
   EXPECT_EQ(got.outcome, 200u);
   EXPECT_EQ(got.body, full);
   EXPECT_EQ(get(server.url16("/over")).outcome, http_error_other);
-  EXPECT_EQ(get(server.url16("/over-unsized")).outcome, http_error_other);
 }
 
 TEST(HttpClient, SendsTheUserAgentAndTheRequestTargetAsWritten) {
