@@ -139,7 +139,8 @@ void build_listing(const Pass& pass, AsmResult& result) {
       continue;
     }
     const auto& lines = pass.program.file_lines[w.file];
-    const std::string source = w.line >= 1 && w.line <= lines.size() ? lines[w.line - 1] : std::string();
+    // The argument blocks of host calls that no .pool placed follow the last line.
+    const std::string source = w.line >= 1 && w.line <= lines.size() ? lines[w.line - 1] : "(argument blocks)";
     result.listing.push_back({pass.address[i], symbols, pass.program.files[w.file], w.line, source});
   }
 }

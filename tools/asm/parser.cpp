@@ -1,6 +1,7 @@
 #include "tools/asm/parser.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cctype>
 #include <fstream>
 #include <iterator>
@@ -147,8 +148,9 @@ struct Parser {
       if (!decode_utf8(text, i, ch)) return fail(where, "malformed UTF-8 in the string");
       const int code = code_of_character(ch);
       if (code == kNoCharacterCode) {
-        const std::string shown = ch < 0x80 && ch >= 0x20 ? "'" + std::string(1, static_cast<char>(ch)) + "'"
-                                                          : "U+" + std::to_string(ch);
+        char unicode[8];
+        std::snprintf(unicode, sizeof unicode, "U+%04X", static_cast<unsigned>(ch));
+        const std::string shown = ch < 0x80 && ch >= 0x20 ? "'" + std::string(1, static_cast<char>(ch)) + "'" : unicode;
         return fail(where, "character " + shown + " has no character code");
       }
       s.symbols.push_back(static_cast<uint8_t>(code));
@@ -362,8 +364,11 @@ struct Parser {
     program.file_lines.push_back(split_lines(text));
     ++depth;
     const size_t errors_before = errors.size();
-    const std::vector<std::string>& lines = program.file_lines[file];
-    for (size_t i = 0; i < lines.size(); ++i) parse_line(file, static_cast<uint32_t>(i + 1), lines[i]);
+    // An .include appends to file_lines, so each line is copied out by index.
+    for (size_t i = 0; i < program.file_lines[file].size(); ++i) {
+      const std::string line = program.file_lines[file][i];
+      parse_line(file, static_cast<uint32_t>(i + 1), line);
+    }
     --depth;
     return errors.size() == errors_before;
   }
@@ -385,7 +390,7 @@ bool parse_program(const std::string& path, const std::string* text, const Parse
   if (!parser.pending_pool.empty()) {
     Statement pool;
     pool.kind = StatementKind::pool;
-    pool.where = {0, static_cast<uint32_t>(program.file_lines[0].size()), 1};
+    pool.where = {0, static_cast<uint32_t>(program.file_lines[0].size() + 1), 1};
     pool.blocks = std::move(parser.pending_pool);
     program.statements.push_back(std::move(pool));
   }
