@@ -75,6 +75,20 @@ TEST(RoundTrip, BenchmarkWorkloads) {
   }
 }
 
+TEST(RoundTrip, BenchmarkSourcesAssembleToTheWorkloadImages) {
+  for (const char* name : {"count_loop", "call_loop", "store_loop"}) {
+    const std::string base = std::string(QUILL_SOURCE_DIR) + "/programs/bench/" + name;
+    std::vector<uint8_t> trits;
+    std::string error;
+    ASSERT_TRUE(read_image_file(base + ".tern", trits, error)) << error;
+    AsmResult result;
+    ASSERT_TRUE(assemble_file(base + ".tasm", AsmOptions{}, result)) << format_error(result.errors[0]);
+    TestMemory assembled(result.image.size());
+    for (size_t i = 0; i < result.image.size(); ++i) put_tryte(assembled.data(), i, result.image[i]);
+    EXPECT_EQ(assembled.bytes, trits) << name;
+  }
+}
+
 TEST(RoundTrip, PaddedLiteralsZeroRunsAndDataThatIsNoInstruction) {
   TestMemory memory(64);
   // A padded literal, NIL written long, a run of zero trytes, an operand that is

@@ -35,7 +35,7 @@ Errors are printed as FILE:LINE:COLUMN: error: MESSAGE and no image is written.
 The language is described in docs/assembly.md.
 )";
 
-const std::vector<OptionSpec> kOptions = {
+const std::vector<OptionDef> kOptions = {
     {"-o", "--output", true},  {"-f", "--format", true}, {nullptr, "--origin", true}, {"-I", "--include", true},
     {"-D", "--define", true},  {"-l", "--listing", true}, {"-s", "--symbols", true},  {"-h", "--help", false},
 };

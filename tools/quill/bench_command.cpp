@@ -62,7 +62,7 @@ bool measure(const std::string& name, const std::vector<uint8_t>& program, uint6
 }  // namespace
 
 int bench_command(const std::vector<std::string>& args) {
-  const std::vector<OptionSpec> options = {{nullptr, "--seconds", true}, {"-h", "--help", false}};
+  const std::vector<OptionDef> options = {{nullptr, "--seconds", true}, {"-h", "--help", false}};
   ParsedArgs parsed;
   std::string error;
   if (!parse_args(args, options, parsed, error)) return usage_error("bench", error);

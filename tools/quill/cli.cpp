@@ -8,16 +8,16 @@ namespace quill::cli {
 
 namespace {
 
-const OptionSpec* find_option(const std::vector<OptionSpec>& specs, const std::string& name) {
-  for (const OptionSpec& spec : specs) {
-    if ((spec.short_name != nullptr && name == spec.short_name) || name == spec.long_name) return &spec;
+const OptionDef* find_option(const std::vector<OptionDef>& defs, const std::string& name) {
+  for (const OptionDef& def : defs) {
+    if ((def.short_name != nullptr && name == def.short_name) || name == def.long_name) return &def;
   }
   return nullptr;
 }
 
 }  // namespace
 
-bool parse_args(const std::vector<std::string>& args, const std::vector<OptionSpec>& specs, ParsedArgs& out,
+bool parse_args(const std::vector<std::string>& args, const std::vector<OptionDef>& defs, ParsedArgs& out,
                 std::string& error) {
   ParsedArgs parsed;
   for (size_t i = 0; i < args.size(); ++i) {
@@ -41,23 +41,23 @@ bool parse_args(const std::vector<std::string>& args, const std::vector<OptionSp
       value = arg.substr(2);
       inline_value = true;
     }
-    const OptionSpec* spec = find_option(specs, name);
-    if (spec == nullptr) {
+    const OptionDef* def = find_option(defs, name);
+    if (def == nullptr) {
       error = "unknown option '" + name + "'";
       return false;
     }
-    if (!spec->takes_value && inline_value) {
-      error = "option '" + std::string(spec->long_name) + "' takes no value";
+    if (!def->takes_value && inline_value) {
+      error = "option '" + std::string(def->long_name) + "' takes no value";
       return false;
     }
-    if (spec->takes_value && !inline_value) {
+    if (def->takes_value && !inline_value) {
       if (i + 1 >= args.size()) {
         error = "option '" + name + "' needs a value";
         return false;
       }
       value = args[++i];
     }
-    parsed.options.push_back({spec->long_name, value});
+    parsed.options.push_back({def->long_name, value});
   }
   out = std::move(parsed);
   return true;

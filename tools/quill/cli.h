@@ -14,7 +14,7 @@ inline constexpr int kExitFailure = 1;
 inline constexpr int kExitUsage = 2;
 
 // One option a subcommand accepts.
-struct OptionSpec {
+struct OptionDef {
   const char* short_name;  // "-o", or nullptr
   const char* long_name;   // "--output"
   bool takes_value;
@@ -30,9 +30,9 @@ struct ParsedArgs {
   std::vector<std::string> positional;
 };
 
-// Splits `args` by `specs`. False, with `error` set, for an unknown option or a
+// Splits `args` by `defs`. False, with `error` set, for an unknown option or a
 // missing value.
-[[nodiscard]] bool parse_args(const std::vector<std::string>& args, const std::vector<OptionSpec>& specs,
+[[nodiscard]] bool parse_args(const std::vector<std::string>& args, const std::vector<OptionDef>& defs,
                               ParsedArgs& out, std::string& error);
 
 // Prints "quill COMMAND: MESSAGE" and the hint to use --help; returns kExitUsage.

@@ -25,7 +25,7 @@ Options:
   -h, --help            show this help
 )";
 
-const std::vector<OptionSpec> kOptions = {
+const std::vector<OptionDef> kOptions = {
     {nullptr, "--from", true}, {nullptr, "--count", true}, {"-s", "--symbols", true},
     {"-f", "--format", true},  {"-o", "--output", true},   {"-h", "--help", false},
 };
