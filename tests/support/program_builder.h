@@ -35,10 +35,10 @@ struct ProgramBuilder {
   ProgramBuilder(uint64_t code_address, uint64_t data_address) : origin(code_address), data(data_address) {}
 
   uint64_t here() const { return origin + code.size(); }
-  // Appends symbols; spaces only separate them for the reader.
+  // Appends symbols; whitespace only separates them for the reader.
   void emit(const std::string& symbols) {
     for (char c : symbols) {
-      if (c != ' ') code += c;
+      if (c != ' ' && c != '\n' && c != '\r' && c != '\t') code += c;
     }
   }
   void literal(int64_t value) { code += literal_symbols(value); }
