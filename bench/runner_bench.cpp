@@ -79,17 +79,16 @@ RunnerFigures runner_rate(const std::string& program, uint64_t speed, uint64_t i
 void unpaced_overhead(const std::string& program) {
   constexpr uint64_t kInstructions = 300'000'000;
   double best_bare = 0, best_runner = 0;
+  std::printf("unpaced, count_loop, %" PRIu64 " instructions a round\n", kInstructions);
   for (int round = 0; round < 3; ++round) {
     const double bare = bare_rate(program, kInstructions);
     const double runner = runner_rate(program, 0, kInstructions).rate;
-    std::fprintf(stderr, "round %d bare %.1f runner %.1f\n", round, bare / 1e6, runner / 1e6);
+    std::printf("  round %d: bare %.1f, runner %.1f M instructions/s\n", round, bare / 1e6, runner / 1e6);
     if (bare > best_bare) best_bare = bare;
     if (runner > best_runner) best_runner = runner;
   }
-  std::printf("unpaced, count_loop, best of 3 x %" PRIu64 " instructions\n", kInstructions);
-  std::printf("  bare machine_run  %8.1f M instructions/s\n", best_bare / 1e6);
-  std::printf("  runner at speed 0 %8.1f M instructions/s  (runner/bare %.4f)\n", best_runner / 1e6,
-              best_runner / best_bare);
+  std::printf("  best: bare machine_run %.1f, runner at speed 0 %.1f M instructions/s (runner/bare %.4f)\n",
+              best_bare / 1e6, best_runner / 1e6, best_runner / best_bare);
 }
 
 void pacing_accuracy(const std::string& program) {
@@ -114,11 +113,15 @@ void cores_aggregate(const std::string& loop) {
   (void)main.cell(100), (void)main.cell(0), (void)main.cell(kValueMax);
   for (int i = 0; i < kCoreCount; ++i) main.call(-22, block);
   main.emit(loop);
-  if (!main.store(host.memory, host.size)) return headless_destroy(host);
+  if (!main.store(host.memory, host.size)) {
+    headless_destroy(host);
+    return;
+  }
   constexpr uint64_t kMainInstructions = 200'000'000;
   const uint64_t began = clock_now_ns();
   if (!headless_start(host, HeadlessOptions{10'000, 0, kMainInstructions}) || !headless_wait_end(host, 600'000)) {
-    return headless_destroy(host);
+    headless_destroy(host);
+    return;
   }
   const uint64_t ended = clock_now_ns();
   headless_join(host);

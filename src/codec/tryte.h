@@ -33,9 +33,21 @@ constexpr std::array<uint8_t, 256> trit_weight_table(uint8_t weight) {
   t['+'] = static_cast<uint8_t>(2 * weight);
   return t;
 }
-inline constexpr auto kTrit0 = trit_weight_table(9);
-inline constexpr auto kTrit1 = trit_weight_table(3);
 inline constexpr auto kTrit2 = trit_weight_table(1);
+
+// The first two bytes of a tryte together, indexed by b0 | b1 << 8: 9*(t0+1) + 3*(t1+1),
+// or 64 when either is not a trit. One lookup for two bytes keeps decoding short.
+constexpr std::array<uint8_t, 65536> pair_weight_table() {
+  std::array<uint8_t, 65536> t{};
+  const auto w0 = trit_weight_table(9);
+  const auto w1 = trit_weight_table(3);
+  for (unsigned i = 0; i < 65536; ++i) {
+    const unsigned sum = w0[i & 0xFF] + w1[i >> 8];
+    t[i] = static_cast<uint8_t>(sum < 64 ? sum : 64);
+  }
+  return t;
+}
+inline constexpr auto kTritPair = pair_weight_table();
 
 // Indexed by TryteValue or kNoTryte (any value above 26): the digit value.
 constexpr std::array<uint8_t, 256> digit_table() {
@@ -75,7 +87,8 @@ inline constexpr auto kTritPattern = pattern_table();
 
 // TryteValue of the three bytes starting at `bytes`, or kNoTryte when one is not a trit.
 [[nodiscard]] inline uint8_t tryte_value_of_bytes(const uint8_t* bytes) {
-  unsigned sum = detail::kTrit0[bytes[0]] + detail::kTrit1[bytes[1]] + detail::kTrit2[bytes[2]];
+  const unsigned pair = static_cast<unsigned>(bytes[0]) | static_cast<unsigned>(bytes[1]) << 8;
+  const unsigned sum = detail::kTritPair[pair] + detail::kTrit2[bytes[2]];
   return sum < 27 ? static_cast<uint8_t>(sum) : kNoTryte;
 }
 

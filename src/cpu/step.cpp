@@ -30,7 +30,18 @@ constexpr std::array<OpKind, 256> op_kind_table() {
   return t;
 }
 constexpr auto kOpKind = op_kind_table();
-constexpr uint8_t kOperandCount[] = {0, 0, 1, 1, 2, 2, 2, 4, 0};
+
+// Decodes the N operand trytes after pc into stack numbers: 0 when all are digit
+// symbols, else the failure status (memory end before cannot decode).
+template <int N>
+[[gnu::always_inline]] inline uint32_t decode_operands(const Machine& m, uint64_t pc, uint8_t (&stack)[4]) {
+  if (m.size - (pc + 1) < N) return status_memory_end;
+  for (int i = 0; i < N; ++i) {
+    stack[i] = digit_value(tryte_value_at(m.memory, pc + 1 + static_cast<uint64_t>(i)));
+    if (stack[i] == kNoDigit) return status_cannot_decode;
+  }
+  return 0;
+}
 
 inline uint32_t fail(Machine& m, uint32_t code) {
   m.status = code;
@@ -123,55 +134,56 @@ inline uint32_t return_or_halt(Machine& m) {
   const uint64_t pc = m.pc;
   if (pc >= m.size) return fail(m, status_memory_end);
   const OpKind kind = kOpKind[tryte_value_at(m.memory, pc)];
-  if (kind == op_invalid) return fail(m, status_cannot_decode);
-  if (kind == op_literal) {
-    uint64_t position = pc;
-    int64_t value = 0;
-    const LiteralResult r = read_literal(m.memory, m.size, position, value);
-    if (r != literal_ok) return fail(m, r);
-    m.acc = value;
-    return complete(m, position);
-  }
-  if (kind == op_return) return return_or_halt(m);
-
-  const uint8_t operands = kOperandCount[kind];
-  if (m.size - (pc + 1) < operands) return fail(m, status_memory_end);
-  uint8_t digit[4] = {};
-  for (uint8_t i = 0; i < operands; ++i) {
-    digit[i] = digit_value(tryte_value_at(m.memory, pc + 1 + i));
-    if (digit[i] == kNoDigit) return fail(m, status_cannot_decode);
-  }
   ValueStack* stacks = m.frames[m.depth].stacks;
+  uint8_t s[4];
   switch (kind) {
-    case op_pop: m.acc = pop(stacks[digit[0]]); return complete(m, pc + 2);
+    case op_literal: {
+      uint64_t position = pc;
+      int64_t value = 0;
+      const LiteralResult r = read_literal(m.memory, m.size, position, value);
+      if (r != literal_ok) return fail(m, r);
+      m.acc = value;
+      return complete(m, position);
+    }
+    case op_return: return return_or_halt(m);
+    case op_invalid: return fail(m, status_cannot_decode);
+    case op_pop:
+      if (const uint32_t bad = decode_operands<1>(m, pc, s)) return fail(m, bad);
+      m.acc = pop(stacks[s[0]]);
+      return complete(m, pc + 2);
     case op_push: {
-      ValueStack& s = stacks[digit[0]];
-      if (s.count == kStackCapacity) return fail(m, status_stack_overflow);
-      s.values[s.count++] = m.acc;
+      if (const uint32_t bad = decode_operands<1>(m, pc, s)) return fail(m, bad);
+      ValueStack& target = stacks[s[0]];
+      if (target.count == kStackCapacity) return fail(m, status_stack_overflow);
+      target.values[target.count++] = m.acc;
       return complete(m, pc + 2);
     }
     case op_add:
     case op_sub: {
-      const int64_t a = pop(stacks[digit[0]]);
-      const int64_t b = pop(stacks[digit[1]]);
+      if (const uint32_t bad = decode_operands<2>(m, pc, s)) return fail(m, bad);
+      const int64_t a = pop(stacks[s[0]]);
+      const int64_t b = pop(stacks[s[1]]);
       m.acc = add_or_subtract(kind, a, b);
       return complete(m, pc + 3);
     }
     case op_call: {
-      const int64_t target = pop(stacks[digit[0]]);
-      const int64_t value = pop(stacks[digit[1]]);
+      if (const uint32_t bad = decode_operands<2>(m, pc, s)) return fail(m, bad);
+      const int64_t target = pop(stacks[s[0]]);
+      const int64_t value = pop(stacks[s[1]]);
       if (target == NIL) return store(m, value, pc + 3);
       if (target < 0) return host_call(m, target, value, pc + 3);
       return call(m, static_cast<uint64_t>(target), value, pc + 3);
     }
-    default: {
-      const int64_t u = pop(stacks[digit[0]]);
-      const int64_t p = pop(stacks[digit[1]]);
-      const int64_t q = pop(stacks[digit[2]]);
-      const int64_t r = pop(stacks[digit[3]]);
+    case op_jump: {
+      if (const uint32_t bad = decode_operands<4>(m, pc, s)) return fail(m, bad);
+      const int64_t u = pop(stacks[s[0]]);
+      const int64_t p = pop(stacks[s[1]]);
+      const int64_t q = pop(stacks[s[2]]);
+      const int64_t r = pop(stacks[s[3]]);
       return jump(m, u, p, q, r);
     }
   }
+  return fail(m, status_cannot_decode);  // not reached: every kind is handled above
 }
 
 }  // namespace

@@ -24,7 +24,8 @@ TEST(Dispatch, TypesOutsideTheServedNumbersFail) {
   EXPECT_EQ(h.call(-21), Ok(3));
   EXPECT_EQ(h.call(-160001), Ok(500));
   EXPECT_EQ(h.call(-320003), Ok(1));
-  EXPECT_EQ(h.call(-480003), kFailed);  // no network in this build of the library
+  EXPECT_EQ(h.call(-480003), Ok(0));  // the fetch status before any fetch
+  EXPECT_EQ(h.call(-480004, 0), kFailed);  // no digest yet
 }
 
 TEST(Dispatch, NullStateOrResultFails) {
