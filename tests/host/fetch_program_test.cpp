@@ -8,6 +8,7 @@
 #include "codec/literal.h"
 #include "cpu/step.h"
 #include "host/fetch_testing.h"
+#include "support/program_builder.h"
 #include "support/test_http_server.h"
 #include "support/test_memory.h"
 
@@ -33,12 +34,7 @@ int32_t fetch_hook(void* context, int64_t call, int64_t argument, int64_t* resul
   return fetch_service_for_test(host.fetch, *host.machine, call, x, result, host.settings);
 }
 
-std::string literal(int64_t value) {
-  std::string digits;
-  for (int64_t m = value < 0 ? -value : value; m > 0; m /= 20) digits.insert(digits.begin(), kDigitCharacters[m % 20]);
-  const int n = static_cast<int>(digits.size());
-  return std::string(1, kDigitCharacters[value < 0 ? 10 + n : n]) + digits + " ";
-}
+std::string literal(int64_t value) { return test::literal_symbols(value) + " "; }
 
 // Calls service `type` with the argument block at `block` (NIL: none) and pushes the result on stack 2.
 std::string host_call(int64_t type, int64_t block) {
