@@ -1,6 +1,7 @@
 // machine_run must leave exactly the state of a machine_step loop, batch by batch.
 #include <gtest/gtest.h>
 
+#include "cpu/memory_write.h"
 #include "cpu/step.h"
 #include "support/machine_compare.h"
 #include "support/program_generator.h"
@@ -32,7 +33,7 @@ int32_t toy_host(void* context, int64_t call, int64_t argument, int64_t* result)
   Machine& m = *static_cast<ToyHost*>(context)->machine;
   if (call % 3 == 0) m.status = status_budget_reached;
   if (argument != NIL && argument >= 0 && static_cast<uint64_t>(argument) < m.size) {
-    put_tryte(m.memory, static_cast<uint64_t>(argument), static_cast<uint8_t>(-call % 27));
+    machine_put_tryte(m, static_cast<uint64_t>(argument), static_cast<uint8_t>(-call % 27));
   }
   *result = (call % 1000) * 1'000'000'000;  // sometimes beyond the value range
   return call % 5 != 0;
@@ -48,6 +49,8 @@ struct Twin {
     machine.host_hook = toy_host;
     machine.host_context = &host;
   }
+  Twin(const Twin&) = delete;
+  ~Twin() { machine_release(machine); }
 };
 
 void run_both(const std::string& program, uint64_t size, ProgramGenerator& g, int batches) {
