@@ -47,6 +47,7 @@ inline Machine make_machine(TestMemory& memory) {
 // Frees the decoded table that machine_run left in a machine when the scope ends.
 struct ReleaseAtExit {
   Machine& machine;
+  explicit ReleaseAtExit(Machine& m) : machine(m) {}
   ReleaseAtExit(const ReleaseAtExit&) = delete;
   ~ReleaseAtExit() { machine_release(machine); }
 };
