@@ -28,31 +28,34 @@ enum EngineOp : uint8_t {
   eop_sub,
   eop_equals,  // "=": call, store, or (handed to machine_step) host call
   eop_jump,
-  // Two instructions in one entry. The first one's fields sit where its own
+  // Several instructions in one entry. The first one's fields sit where its own
   // handler reads them, so a fused handler can always fall back to that one.
-  eop_literal_push,
-  eop_push_push,
+  eop_literal_pushes,  // a literal and 1..4 pushes of it
+  eop_pushes,          // 2..4 pushes in a row
   eop_add_push,
   eop_sub_push,
+  eop_sub_push_jump,  // the count-down idiom: subtract, push the result, "~"
   eop_count,
 };
 
 struct DecodedEntry {
   uint8_t op = eop_decode;
-  uint8_t length = 0;      // trytes of the first (or only) instruction
-  uint8_t stack[4] = {};   // stack numbers: the first instruction's, then the fused one's
+  uint8_t length = 0;      // trytes of the first instruction
+  uint8_t advance = 0;     // trytes of all the instructions of the entry
+  uint8_t pushes = 0;      // pushes of eop_literal_pushes and eop_pushes
+  uint16_t stack[7] = {};  // operand stacks in instruction order, as byte offsets into a frame's stacks
   int64_t value = 0;       // a literal's value
 };
-static_assert(sizeof(DecodedEntry) == 16);
+static_assert(sizeof(DecodedEntry) == 32);
 
 inline constexpr int kPageBits = 12;
 inline constexpr uint64_t kPageTrytes = uint64_t{1} << kPageBits;
 inline constexpr uint64_t kPageMask = kPageTrytes - 1;
-// Trytes one entry can depend on: a ten-tryte literal and the push fused to it.
-inline constexpr uint64_t kMaxSpan = 12;
+// Trytes one entry can depend on: a ten-tryte literal and the four pushes fused to it.
+inline constexpr uint64_t kMaxSpan = 18;
 // Entries after each page's last one, all eop_cross: falling through from the end
 // of a page advances at most kMaxSpan entries, so it lands on one of these.
-inline constexpr uint64_t kPadEntries = 16;
+inline constexpr uint64_t kPadEntries = 24;
 // Pages beyond this many bytes are not allocated; their code runs one machine_step
 // at a time. Keeps the table bounded whatever a program executes.
 inline constexpr uint64_t kTablePageBytesLimit = uint64_t{64} << 20;
@@ -86,6 +89,14 @@ void decoded_table_free(DecodedTable* table);
 
 // Clears every entry that depends on a tryte in first .. first + count - 1.
 void decoded_table_invalidate(DecodedTable& table, uint64_t first, uint64_t count);
+
+// decoded_table_invalidate for a short write (count <= kPageTrytes - kMaxSpan) that
+// lies inside memory, skipping the call when no page around it holds entries.
+inline void decoded_table_note_write(DecodedTable& table, uint64_t first, uint64_t count) {
+  const uint64_t start = first >= kMaxSpan - 1 ? first - (kMaxSpan - 1) : 0;
+  if (table.pages[start >> kPageBits] == nullptr && table.pages[(first + count - 1) >> kPageBits] == nullptr) return;
+  decoded_table_invalidate(table, first, count);
+}
 
 // Bytes the table holds now: directory and pages (it only grows until freed).
 [[nodiscard]] inline uint64_t decoded_table_bytes(const DecodedTable& table) {

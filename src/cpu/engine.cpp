@@ -15,6 +15,7 @@
 #include "cpu/decode.h"
 #include "cpu/decoded_table.h"
 #include "cpu/opcode.h"
+#include "cpu/packed_store.h"
 #include "cpu/step.h"
 
 #if defined(__GNUC__) && !defined(QUILL_ENGINE_PORTABLE)
@@ -81,11 +82,39 @@ DecodedTable* table_for(Machine& m) {
   } while (0)
 #endif
 
+// The stack whose byte offset in the current frame's stacks is `offset`.
+inline ValueStack& stack_at(ValueStack* stacks, uint16_t offset) {
+  return *reinterpret_cast<ValueStack*>(reinterpret_cast<char*>(stacks) + offset);
+}
+
+// Whether each of the first n stacks of `offsets` can take n more values, so n
+// pushes cannot overflow whichever of them repeat.
+inline bool room_for_pushes(ValueStack* stacks, const uint16_t* offsets, unsigned n) {
+  for (unsigned i = 0; i < n; ++i) {
+    if (stack_at(stacks, offsets[i]).count > kStackCapacity - n) return false;
+  }
+  return true;
+}
+
+// Pushes acc onto the first n (1..4) stacks of `offsets`; the order does not
+// matter, as every push stores the same value.
+inline void push_all(ValueStack* stacks, const uint16_t* offsets, unsigned n, int64_t acc) {
+  switch (n) {
+    case 4: { ValueStack& s = stack_at(stacks, offsets[3]); s.values[s.count++] = acc; } [[fallthrough]];
+    case 3: { ValueStack& s = stack_at(stacks, offsets[2]); s.values[s.count++] = acc; } [[fallthrough]];
+    case 2: { ValueStack& s = stack_at(stacks, offsets[1]); s.values[s.count++] = acc; } [[fallthrough]];
+    default: { ValueStack& s = stack_at(stacks, offsets[0]); s.values[s.count++] = acc; }
+  }
+}
+
+#define STACK(i) stack_at(stacks, e->stack[i])
+
 uint32_t run_engine(Machine& m, DecodedTable& t, const uint64_t max_steps) {
 #if QUILL_ENGINE_THREADED
   static const void* const kHandlers[] = {
-      &&L_decode, &&L_slow,  &&L_cross,  &&L_literal, &&L_return,       &&L_pop,       &&L_push,     &&L_add,
-      &&L_sub,    &&L_equals, &&L_jump, &&L_literal_push, &&L_push_push, &&L_add_push, &&L_sub_push,
+      &&L_decode, &&L_slow,  &&L_cross,  &&L_literal,         &&L_return,  &&L_pop,      &&L_push,
+      &&L_add,    &&L_sub,   &&L_equals, &&L_jump,            &&L_literal_pushes, &&L_pushes, &&L_add_push,
+      &&L_sub_push, &&L_sub_push_jump,
   };
   static_assert(sizeof kHandlers / sizeof kHandlers[0] == eop_count);
 #endif
@@ -95,6 +124,7 @@ uint32_t run_engine(Machine& m, DecodedTable& t, const uint64_t max_steps) {
   int64_t acc = NIL;
   ValueStack* stacks = nullptr;
   DecodedEntry* e = nullptr;
+  const uint16_t* jump_stacks = nullptr;
   uint32_t code = status_ready;
   RELOAD();
   NEXT();
@@ -112,10 +142,11 @@ dispatch:
     case eop_sub: goto L_sub;
     case eop_equals: goto L_equals;
     case eop_jump: goto L_jump;
-    case eop_literal_push: goto L_literal_push;
-    case eop_push_push: goto L_push_push;
+    case eop_literal_pushes: goto L_literal_pushes;
+    case eop_pushes: goto L_pushes;
     case eop_add_push: goto L_add_push;
     case eop_sub_push: goto L_sub_push;
+    case eop_sub_push_jump: goto L_sub_push_jump;
     default: goto L_slow;
   }
 #endif
@@ -142,13 +173,13 @@ L_literal:
   --left;
   NEXT();
 
-L_literal_push: {
-  ValueStack& s = stacks[e->stack[0]];
-  if (left < 2 || s.count == kStackCapacity) goto L_literal;
+L_literal_pushes: {
+  const unsigned n = e->pushes;
+  if (left <= n || !room_for_pushes(stacks, e->stack, n)) goto L_literal;
   acc = e->value;
-  s.values[s.count++] = acc;
-  ADVANCE(e->length + 2u);
-  left -= 2;
+  push_all(stacks, e->stack, n, acc);
+  left -= n + 1;
+  ADVANCE(e->advance);
   NEXT();
 }
 
@@ -170,13 +201,13 @@ L_return: {
 }
 
 L_pop:
-  acc = pop_value(stacks[e->stack[0]]);
+  acc = pop_value(STACK(0));
   ADVANCE(2);
   --left;
   NEXT();
 
 L_push: {
-  ValueStack& s = stacks[e->stack[0]];
+  ValueStack& s = STACK(0);
   if (s.count == kStackCapacity) FAIL(status_stack_overflow);
   s.values[s.count++] = acc;
   ADVANCE(2);
@@ -184,21 +215,18 @@ L_push: {
   NEXT();
 }
 
-L_push_push: {
-  ValueStack& a = stacks[e->stack[0]];
-  ValueStack& b = stacks[e->stack[1]];
-  // Room for two in each covers both pushes naming the same stack.
-  if (left < 2 || a.count >= kStackCapacity - 1 || b.count >= kStackCapacity - 1) goto L_push;
-  a.values[a.count++] = acc;
-  b.values[b.count++] = acc;
-  ADVANCE(4);
-  left -= 2;
+L_pushes: {
+  const unsigned n = e->pushes;
+  if (left < n || !room_for_pushes(stacks, e->stack, n)) goto L_push;
+  push_all(stacks, e->stack, n, acc);
+  left -= n;
+  ADVANCE(e->advance);
   NEXT();
 }
 
 L_add: {
-  const int64_t a = pop_value(stacks[e->stack[0]]);
-  const int64_t b = pop_value(stacks[e->stack[1]]);
+  const int64_t a = pop_value(STACK(0));
+  const int64_t b = pop_value(STACK(1));
   acc = add_values(a, b);
   ADVANCE(3);
   --left;
@@ -206,8 +234,8 @@ L_add: {
 }
 
 L_sub: {
-  const int64_t a = pop_value(stacks[e->stack[0]]);
-  const int64_t b = pop_value(stacks[e->stack[1]]);
+  const int64_t a = pop_value(STACK(0));
+  const int64_t b = pop_value(STACK(1));
   acc = subtract_values(a, b);
   ADVANCE(3);
   --left;
@@ -216,10 +244,10 @@ L_sub: {
 
 // The pops can only make room on the push's stack, so a free slot before them is enough.
 L_add_push: {
-  ValueStack& p = stacks[e->stack[2]];
+  ValueStack& p = STACK(2);
   if (left < 2 || p.count == kStackCapacity) goto L_add;
-  const int64_t a = pop_value(stacks[e->stack[0]]);
-  const int64_t b = pop_value(stacks[e->stack[1]]);
+  const int64_t a = pop_value(STACK(0));
+  const int64_t b = pop_value(STACK(1));
   acc = add_values(a, b);
   p.values[p.count++] = acc;
   ADVANCE(5);
@@ -228,10 +256,10 @@ L_add_push: {
 }
 
 L_sub_push: {
-  ValueStack& p = stacks[e->stack[2]];
+  ValueStack& p = STACK(2);
   if (left < 2 || p.count == kStackCapacity) goto L_sub;
-  const int64_t a = pop_value(stacks[e->stack[0]]);
-  const int64_t b = pop_value(stacks[e->stack[1]]);
+  const int64_t a = pop_value(STACK(0));
+  const int64_t b = pop_value(STACK(1));
   acc = subtract_values(a, b);
   p.values[p.count++] = acc;
   ADVANCE(5);
@@ -239,42 +267,26 @@ L_sub_push: {
   NEXT();
 }
 
-L_equals: {
-  ValueStack& first = stacks[e->stack[0]];
-  if (first.count != 0) {
-    const int64_t top = first.values[first.count - 1];
-    if (top < 0 && top != NIL) goto L_slow;  // a host call: machine_step runs the hook
-  }
-  const int64_t target = pop_value(first);
-  const int64_t value = pop_value(stacks[e->stack[1]]);
-  if (target == NIL) {  // store
-    if (value < 0 || acc < 0) FAIL(status_invalid_destination);
-    const auto address = static_cast<uint64_t>(acc);
-    const int k = write_packed(memory, size, address, value);
-    if (k == kPackedTooLarge) FAIL(status_invalid_destination);
-    if (k > 0) decoded_table_invalidate(t, address, static_cast<uint64_t>(k));
-    acc += k;
-    ADVANCE(3);
-    --left;
-    NEXT();
-  }
-  if (static_cast<uint64_t>(target) >= size) FAIL(status_invalid_destination);
-  if (m.depth == kMaxDepth) FAIL(status_call_stack_overflow);
-  CallFrame& frame = m.frames[++m.depth];
-  for (ValueStack& s : frame.stacks) s.count = 0;  // entering empties; old values stay unread
-  frame.return_address = pc + 3;
-  stacks = frame.stacks;
-  acc = value;
-  --left;
-  GO(static_cast<uint64_t>(target));
-  NEXT();
+L_sub_push_jump: {
+  ValueStack& p = STACK(2);
+  if (left < 3 || p.count == kStackCapacity) goto L_sub_push;
+  const int64_t a = pop_value(STACK(0));
+  const int64_t b = pop_value(STACK(1));
+  acc = subtract_values(a, b);
+  p.values[p.count++] = acc;
+  left -= 2;
+  jump_stacks = e->stack + 3;
+  ADVANCE(5);  // the decoder kept the "~" in this page, so e is its entry
+  goto jump;
 }
 
-L_jump: {
-  const int64_t u = pop_value(stacks[e->stack[0]]);
-  const int64_t p = pop_value(stacks[e->stack[1]]);
-  const int64_t q = pop_value(stacks[e->stack[2]]);
-  const int64_t r = pop_value(stacks[e->stack[3]]);
+L_jump:
+  jump_stacks = e->stack;
+jump: {
+  const int64_t u = pop_value(stack_at(stacks, jump_stacks[0]));
+  const int64_t p = pop_value(stack_at(stacks, jump_stacks[1]));
+  const int64_t q = pop_value(stack_at(stacks, jump_stacks[2]));
+  const int64_t r = pop_value(stack_at(stacks, jump_stacks[3]));
   int64_t d = r;
   if (acc != NIL && u != NIL) d = acc > u ? p : acc < u ? q : r;
   if (d == NIL || d == 0) {
@@ -294,6 +306,37 @@ L_jump: {
   } else {
     GO(target);
   }
+  NEXT();
+}
+
+L_equals: {
+  ValueStack& first = STACK(0);
+  if (first.count != 0) {
+    const int64_t top = first.values[first.count - 1];
+    if (top < 0 && top != NIL) goto L_slow;  // a host call: machine_step runs the hook
+  }
+  const int64_t target = pop_value(first);
+  const int64_t value = pop_value(STACK(1));
+  if (target == NIL) {  // store
+    if (value < 0 || acc < 0) FAIL(status_invalid_destination);
+    const auto address = static_cast<uint64_t>(acc);
+    const int k = store_packed(memory, size, address, value);
+    if (k == kPackedTooLarge) FAIL(status_invalid_destination);
+    if (k > 0) decoded_table_note_write(t, address, static_cast<uint64_t>(k));
+    acc += k;
+    ADVANCE(3);
+    --left;
+    NEXT();
+  }
+  if (static_cast<uint64_t>(target) >= size) FAIL(status_invalid_destination);
+  if (m.depth == kMaxDepth) FAIL(status_call_stack_overflow);
+  CallFrame& frame = m.frames[++m.depth];
+  for (ValueStack& s : frame.stacks) s.count = 0;  // entering empties; old values stay unread
+  frame.return_address = pc + 3;
+  stacks = frame.stacks;
+  acc = value;
+  --left;
+  GO(static_cast<uint64_t>(target));
   NEXT();
 }
 
