@@ -2,7 +2,7 @@
 # builds and runs every test (optimised, then under the sanitizers).
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: run test deps release debug bench clean
+.PHONY: run test deps release debug bench fuzz clean
 
 run: release
 	./build/release/src/app/quillomar
@@ -13,6 +13,13 @@ test: release debug
 
 bench: release
 	./build/release/bench/quill_bench
+
+# Needs clang (not part of `make test`): fuzzes machine_run against machine_step for a minute.
+fuzz: deps
+	cmake --preset fuzz >/dev/null
+	cmake --build --preset fuzz -j $(JOBS) --target run_fuzzer
+	mkdir -p build/fuzz/corpus
+	./build/fuzz/tests/fuzz/run_fuzzer -max_total_time=60 build/fuzz/corpus tests/fuzz/corpus
 
 release: deps
 	cmake --preset release >/dev/null
