@@ -3,7 +3,7 @@
 # behaviour sanitizers, then under the thread sanitizer).
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: run test deps release debug tsan bench clean
+.PHONY: run test deps release debug tsan bench fuzz clean
 
 run: release
 	./build/release/src/app/quillomar
@@ -15,6 +15,13 @@ test: release debug tsan
 
 bench: release
 	./build/release/bench/quill_bench
+
+# Needs clang (not part of `make test`): fuzzes machine_run against machine_step for a minute.
+fuzz: deps
+	cmake --preset fuzz >/dev/null
+	cmake --build --preset fuzz -j $(JOBS) --target run_fuzzer
+	mkdir -p build/fuzz/corpus
+	./build/fuzz/tests/fuzz/run_fuzzer -max_total_time=60 build/fuzz/corpus tests/fuzz/corpus
 
 release: deps
 	cmake --preset release >/dev/null

@@ -70,6 +70,7 @@ int main() {
   } else {
     std::printf("%" PRId64 "\n", machine->acc);
   }
+  machine_release(*machine);
   std::free(machine);
   std::free(memory);
   return 0;
