@@ -61,10 +61,10 @@ bool decode_entry(const uint8_t* memory, uint64_t size, uint64_t address, Decode
   DecodedEntry next{};
   if (e.op == eop_literal) {
     e.pushes = static_cast<uint8_t>(append_pushes(memory, size, address, e, 0));
-    if (e.pushes > 0) e.op = eop_literal_pushes;
+    if (e.pushes > 0) e.op = static_cast<uint8_t>(eop_literal_push1 + (e.pushes - 1));
   } else if (e.op == eop_push) {
     e.pushes = static_cast<uint8_t>(1 + append_pushes(memory, size, address, e, 1));
-    if (e.pushes > 1) e.op = eop_pushes;
+    if (e.pushes > 1) e.op = static_cast<uint8_t>(eop_pushes2 + (e.pushes - 2));
   } else if ((e.op == eop_add || e.op == eop_sub) && next_is(memory, size, address + 3, eop_push, next)) {
     e.stack[2] = next.stack[0];
     e.advance = 5;

@@ -30,8 +30,13 @@ enum EngineOp : uint8_t {
   eop_jump,
   // Several instructions in one entry. The first one's fields sit where its own
   // handler reads them, so a fused handler can always fall back to that one.
-  eop_literal_pushes,  // a literal and 1..4 pushes of it
-  eop_pushes,          // 2..4 pushes in a row
+  eop_literal_push1,  // a literal and 1..4 pushes of it, one handler per count
+  eop_literal_push2,
+  eop_literal_push3,
+  eop_literal_push4,
+  eop_pushes2,  // 2..4 pushes in a row, one handler per count
+  eop_pushes3,
+  eop_pushes4,
   eop_add_push,
   eop_sub_push,
   eop_sub_push_jump,  // the count-down idiom: subtract, push the result, "~"
@@ -42,7 +47,7 @@ struct DecodedEntry {
   uint8_t op = eop_decode;
   uint8_t length = 0;      // trytes of the first instruction
   uint8_t advance = 0;     // trytes of all the instructions of the entry
-  uint8_t pushes = 0;      // pushes of eop_literal_pushes and eop_pushes
+  uint8_t pushes = 0;      // pushes of the eop_literal_push* and eop_pushes* entries
   uint16_t stack[7] = {};  // operand stacks in instruction order, as byte offsets into a frame's stacks
   int64_t value = 0;       // a literal's value
 };

@@ -113,8 +113,9 @@ uint32_t run_engine(Machine& m, DecodedTable& t, const uint64_t max_steps) {
 #if QUILL_ENGINE_THREADED
   static const void* const kHandlers[] = {
       &&L_decode, &&L_slow,  &&L_cross,  &&L_literal,         &&L_return,  &&L_pop,      &&L_push,
-      &&L_add,    &&L_sub,   &&L_equals, &&L_jump,            &&L_literal_pushes, &&L_pushes, &&L_add_push,
-      &&L_sub_push, &&L_sub_push_jump,
+      &&L_add,    &&L_sub,   &&L_equals, &&L_jump,
+      &&L_literal_push1, &&L_literal_push2, &&L_literal_push3, &&L_literal_push4,
+      &&L_pushes2, &&L_pushes3, &&L_pushes4, &&L_add_push, &&L_sub_push, &&L_sub_push_jump,
   };
   static_assert(sizeof kHandlers / sizeof kHandlers[0] == eop_count);
 #endif
@@ -142,8 +143,13 @@ dispatch:
     case eop_sub: goto L_sub;
     case eop_equals: goto L_equals;
     case eop_jump: goto L_jump;
-    case eop_literal_pushes: goto L_literal_pushes;
-    case eop_pushes: goto L_pushes;
+    case eop_literal_push1: goto L_literal_push1;
+    case eop_literal_push2: goto L_literal_push2;
+    case eop_literal_push3: goto L_literal_push3;
+    case eop_literal_push4: goto L_literal_push4;
+    case eop_pushes2: goto L_pushes2;
+    case eop_pushes3: goto L_pushes3;
+    case eop_pushes4: goto L_pushes4;
     case eop_add_push: goto L_add_push;
     case eop_sub_push: goto L_sub_push;
     case eop_sub_push_jump: goto L_sub_push_jump;
@@ -173,15 +179,20 @@ L_literal:
   --left;
   NEXT();
 
-L_literal_pushes: {
-  const unsigned n = e->pushes;
-  if (left <= n || !room_for_pushes(stacks, e->stack, n)) goto L_literal;
-  acc = e->value;
-  push_all(stacks, e->stack, n, acc);
-  left -= n + 1;
-  ADVANCE(e->advance);
-  NEXT();
-}
+// A literal and N pushes, with N a constant in each handler so the checks unroll.
+#define LITERAL_PUSHES(N)                                                          \
+  do {                                                                             \
+    if (left <= (N) || !room_for_pushes(stacks, e->stack, (N))) goto L_literal;   \
+    acc = e->value;                                                                \
+    push_all(stacks, e->stack, (N), acc);                                          \
+    left -= (N) + 1;                                                               \
+    ADVANCE(e->advance);                                                           \
+    NEXT();                                                                        \
+  } while (0)
+L_literal_push1: LITERAL_PUSHES(1);
+L_literal_push2: LITERAL_PUSHES(2);
+L_literal_push3: LITERAL_PUSHES(3);
+L_literal_push4: LITERAL_PUSHES(4);
 
 L_return: {
   const uint32_t depth = m.depth;
@@ -215,14 +226,17 @@ L_push: {
   NEXT();
 }
 
-L_pushes: {
-  const unsigned n = e->pushes;
-  if (left < n || !room_for_pushes(stacks, e->stack, n)) goto L_push;
-  push_all(stacks, e->stack, n, acc);
-  left -= n;
-  ADVANCE(e->advance);
-  NEXT();
-}
+#define PUSHES(N)                                                               \
+  do {                                                                          \
+    if (left < (N) || !room_for_pushes(stacks, e->stack, (N))) goto L_push;    \
+    push_all(stacks, e->stack, (N), acc);                                       \
+    left -= (N);                                                                \
+    ADVANCE(e->advance);                                                        \
+    NEXT();                                                                     \
+  } while (0)
+L_pushes2: PUSHES(2);
+L_pushes3: PUSHES(3);
+L_pushes4: PUSHES(4);
 
 L_add: {
   const int64_t a = pop_value(STACK(0));
