@@ -7,6 +7,7 @@
 #include <string>
 
 #include "codec/tryte.h"
+#include "support/program_builder.h"
 
 namespace quill::test {
 
@@ -20,11 +21,7 @@ struct ProgramGenerator {
   // A literal of value in -range..range (NIL now and then).
   std::string literal(int64_t range) {
     if (below(20) == 0) return "A";
-    int64_t v = static_cast<int64_t>(random() % static_cast<uint64_t>(2 * range + 1)) - range;
-    std::string digits;
-    for (int64_t m = v < 0 ? -v : v; m > 0; m /= 20) digits.insert(digits.begin(), kDigitCharacters[m % 20]);
-    const int n = static_cast<int>(digits.size());
-    return std::string(1, kDigitCharacters[v < 0 ? 10 + n : n]) + digits;
+    return literal_symbols(static_cast<int64_t>(random() % static_cast<uint64_t>(2 * range + 1)) - range);
   }
 
   // Symbols of a program of about `length` trytes for a memory of `size` trytes.

@@ -1,0 +1,88 @@
+// HostState: everything behind the main machine's host calls, shared between the
+// main runner thread (which makes every host call), the window thread (keys,
+// painting) and the auxiliary core threads. One lock guards the framebuffer and
+// its counters and colour registers, the key queue and waiting_for_key, speed and
+// speed_changes, and each core slot's state, result and executed snapshot.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+#include "cpu/machine.h"
+#include "host/color.h"
+#include "host/fetch_service.h"
+#include "platform/lock.h"
+#include "platform/thread.h"
+
+namespace quill {
+
+inline constexpr int64_t kFrameWidth = 500;
+inline constexpr int64_t kFrameHeight = 320;
+inline constexpr int64_t kPixelCount = kFrameWidth * kFrameHeight;
+inline constexpr uint32_t kKeyQueueCapacity = 4096;
+inline constexpr int kCoreCount = 3;
+inline constexpr uint64_t kDefaultSpeed = 64'000'000;  // instructions per second
+
+enum CoreState : int32_t { core_idle = 0, core_running = 1, core_finished = 2, core_failed = 3 };
+
+struct HostState;
+
+// One auxiliary core: a machine on a private copy of main memory, on its own thread.
+struct CoreSlot {
+  Machine machine;                             // memory owned by the slot; never a host hook
+  PlatformThread thread;                       // kept after the core ends, until restart or shutdown
+  HostState* host = nullptr;                   // for the lock, speed and speed_changes
+  std::atomic<int32_t> stop_requested{0};      // exchange to write, load to read
+  int32_t state = core_idle;                   // CoreState; under the lock
+  int64_t result = NIL;                        // the accumulator at a halt; under the lock
+  uint64_t executed_snapshot = 0;              // refreshed after each batch; under the lock
+  uint64_t budget = 0;                         // most instructions the core may execute
+};
+
+struct HostState {
+  Machine* machine = nullptr;  // the main machine, the only one with a host hook
+  PlatformLock lock;
+
+  // Framebuffer (under the lock).
+  uint32_t pixels[kPixelCount] = {};        // the live picture, 0x00RRGGBB
+  uint64_t frame_counter = 0;               // moves each time a change is published
+  uint32_t display_copy[kPixelCount] = {};  // what the window paints; frozen during a hold
+  uint16_t color_codes[kPixelCount] = {};   // the colour code of every pixel
+  TernaryColor color1 = kWhite;             // where a selector or pattern bit is 1
+  TernaryColor color0 = kBlack;             // where it is 0, and for the runs
+
+  FetchState fetch;  // main runner thread only
+
+  uint32_t hold_depth = 0;  // under the lock
+  int32_t frame_dirty = 0;  // drawn during a hold; under the lock
+
+  // Key queue: a ring written by the window thread, read by host calls (under the lock).
+  int64_t key_queue[kKeyQueueCapacity] = {};
+  uint32_t key_head = 0;
+  uint32_t key_count = 0;
+  int32_t waiting_for_key = 0;
+
+  uint64_t speed = kDefaultSpeed;  // written under the lock by the runner thread only
+  uint64_t speed_changes = 0;      // likewise
+  uint64_t start_ns = 0;
+  uint64_t wake_ns = 0;      // the main runner executes nothing before this time
+  uint64_t read_cursor = 0;  // address for the cursor reads -14 and -15
+
+  uint64_t fb_cursor = 0;  // pixel index for -160018 / -160019; under the lock
+
+  int32_t halt_request = 0;  // set by the halt call, never cleared
+
+  int32_t cores_enabled = 0;  // 1 once initialised: shutdown then stops and joins the cores
+  CoreSlot cores[kCoreCount];
+};
+
+// Prepares a constructed HostState for `machine`: the lock, the initial colour
+// codes, the start time, and host_dispatch as the machine's host hook. False when
+// the lock cannot be made (nothing else is touched then). Before any thread starts.
+[[nodiscard]] bool host_state_init(HostState& state, Machine& machine);
+
+// Stops every core and joins it, frees the core memories and the fetch body,
+// unhooks the main machine and deletes the lock. After the main runner has ended.
+void host_state_release(HostState& state);
+
+}  // namespace quill

@@ -1,0 +1,50 @@
+#include "host/processor.h"
+
+#include "host/cores.h"
+#include "host/keyboard.h"
+
+namespace quill {
+
+bool processor_init(Processor& processor, uint8_t* memory, uint64_t size) {
+  machine_reset(processor.machine, memory, size);
+  if (!host_state_init(processor.host, processor.machine)) return false;
+  return event_init(processor.wake_event);
+}
+
+bool processor_start(Processor& processor, RunnerEndHook end_hook, void* end_context) {
+  if (processor.runner_started || !processor.wake_event.ready) return false;
+  processor.end_hook = end_hook;
+  processor.end_context = end_context;
+  if (!thread_start(processor.runner_thread, main_runner, &processor)) return false;
+  processor.runner_started = true;
+  return true;
+}
+
+void processor_request_quit(Processor& processor) {
+  processor.quit_requested.exchange(1);
+  event_signal(processor.wake_event);
+}
+
+void processor_request_stop(Processor& processor) {
+  processor.stop_requested.exchange(1);
+  cores_request_stop(processor.host);
+  event_signal(processor.wake_event);
+}
+
+bool processor_push_key(Processor& processor, int64_t code) {
+  return push_key(processor.host, processor.quit_requested, processor.wake_event, code);
+}
+
+void processor_join(Processor& processor) {
+  if (!processor.runner_thread.started) return;
+  processor_request_quit(processor);
+  thread_join(processor.runner_thread);
+}
+
+void processor_release(Processor& processor) {
+  processor_join(processor);
+  host_state_release(processor.host);
+  event_destroy(processor.wake_event);
+}
+
+}  // namespace quill

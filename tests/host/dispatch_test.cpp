@@ -1,0 +1,77 @@
+// The dispatcher: argument blocks and routing by number.
+#include <gtest/gtest.h>
+
+#include "codec/literal.h"
+#include "support/host_harness.h"
+
+namespace quill {
+namespace {
+
+using test::HostHarness;
+using test::kFailed;
+using test::Ok;
+
+TEST(Dispatch, TypesOutsideTheServedNumbersFail) {
+  HostHarness h;
+  ASSERT_TRUE(h.ok);
+  for (int64_t type : {int64_t{0}, int64_t{1}, kValueMax, NIL, int64_t{-16}, int64_t{-20}, int64_t{-27},
+                       int64_t{-400}, int64_t{-401}, int64_t{-160000}, int64_t{-160020}, int64_t{-160400},
+                       int64_t{-320005}, int64_t{-320400}, int64_t{-480005}, int64_t{-512'000'000'000},
+                       int64_t{-512'000'000'001}}) {
+    EXPECT_EQ(h.call(type), kFailed) << type;
+  }
+  EXPECT_EQ(h.call(-1), Ok(1));
+  EXPECT_EQ(h.call(-21), Ok(3));
+  EXPECT_EQ(h.call(-160001), Ok(500));
+  EXPECT_EQ(h.call(-320003), Ok(1));
+  EXPECT_EQ(h.call(-480003), Ok(0));  // the fetch status before any fetch
+  EXPECT_EQ(h.call(-480004, 0), kFailed);  // no digest yet
+}
+
+TEST(Dispatch, NullStateOrResultFails) {
+  HostHarness h;
+  int64_t result = 5;
+  EXPECT_EQ(host_dispatch(nullptr, -1, NIL, &result), 0);
+  EXPECT_EQ(host_dispatch(&h.host(), -1, NIL, nullptr), 0);
+  EXPECT_EQ(result, 5);
+}
+
+TEST(ArgumentBlock, DecodesTwoCellsAndRefusesShortLiterals) {
+  HostHarness h(1'000);
+  ASSERT_TRUE(h.memory.load("9000000007 J000000012", 100));
+  int64_t x = 0, y = 0;
+  ASSERT_TRUE(decode_host_arguments(h.machine(), 100, x, y));
+  EXPECT_EQ(x, 7);
+  EXPECT_EQ(y, -22);
+  ASSERT_TRUE(h.memory.load("J000000000", 100));  // a negative cell of magnitude 0 is NIL
+  ASSERT_TRUE(decode_host_arguments(h.machine(), 100, x, y));
+  EXPECT_EQ(x, NIL);
+  // "8" starts a valid eight-digit literal, but not a cell.
+  ASSERT_TRUE(h.memory.load("80000000 0 9000000001 ", 200));
+  EXPECT_EQ(h.raw(-1, 200), kFailed);
+  ASSERT_TRUE(h.memory.load("9000000009 90000000<0", 300));  // a digit that is not a digit symbol
+  EXPECT_EQ(h.raw(-1, 300), kFailed);
+  EXPECT_EQ(h.raw(-1, -1), kFailed);
+  EXPECT_EQ(h.raw(-1, NIL), Ok(1));
+}
+
+TEST(ArgumentBlock, MayEndExactlyAtTheEndOfMemory) {
+  HostHarness h(1'000);
+  ASSERT_TRUE(h.memory.load("9000000003 9000000004", 980));
+  EXPECT_EQ(h.raw(-1, 980), Ok(1));
+  ASSERT_TRUE(h.memory.load("9000000003 900000000", 981));
+  EXPECT_EQ(h.raw(-1, 981), kFailed);  // the second cell would need one tryte past the end
+  EXPECT_EQ(h.raw(-1, 990), kFailed);
+  EXPECT_EQ(h.raw(-1, 1'000), kFailed);
+  EXPECT_EQ(h.raw(-1, kValueMax), kFailed);
+}
+
+TEST(ArgumentBlock, AnInvalidTryteFailsTheCall) {
+  HostHarness h(1'000);
+  ASSERT_TRUE(h.memory.load("9000000003 9000000004", 100));
+  h.memory.bytes[3 * 105 + 1] = 'x';
+  EXPECT_EQ(h.raw(-1, 100), kFailed);
+}
+
+}  // namespace
+}  // namespace quill

@@ -1,0 +1,155 @@
+// One program that calls every host service but the network, run headless on
+// the runner thread, with a key typed while it waits and two auxiliary cores.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "host/headless.h"
+#include "host/keyboard.h"
+#include "platform/clock.h"
+#include "support/program_builder.h"
+
+namespace quill {
+namespace {
+
+using test::kept_result;
+using test::ProgramBuilder;
+
+constexpr uint64_t kSize = 20'000;
+constexpr uint64_t kCoreProgram = 18'000;  // "15 >0 +00 .": halts with 10
+constexpr uint64_t kCoreLoop = 18'100;     // runs until stopped
+
+constexpr int64_t kCheckedApart = INT64_MAX;
+
+struct Expected {
+  std::vector<int64_t> results;
+  void add(int64_t value) { results.push_back(value); }
+};
+
+void system_part(ProgramBuilder& p, Expected& e) {
+  p.call_and_keep(-1), e.add(1);
+  p.call_and_keep(-2), e.add(kSize);
+  p.call_and_keep(-6, 15'000, -1), e.add(15'010);
+  p.call_and_keep(-5, 15'000), e.add(-1);
+  p.call_and_keep(-4, 15'010, 27), e.add(15'011);
+  p.call_and_keep(-3, 15'010), e.add(26);
+  p.call_and_keep(-13, 15'000), e.add(15'000);
+  p.call_and_keep(-14), e.add(25);  // "J"
+  p.call_and_keep(-13, 15'000), e.add(15'000);
+  p.call_and_keep(-15), e.add(-1);
+  p.call_and_keep(-8), e.add(0);
+  p.call_and_keep(-9, 1'000'000), e.add(1'000'000);
+  p.call_and_keep(-12), e.add(kCheckedApart);  // elapsed ms before the sleep
+  p.call_and_keep(-10, 50'000), e.add(50'000);  // 50 ms
+  p.call_and_keep(-12), e.add(kCheckedApart);    // and after it
+  p.call_and_keep(-9, 0), e.add(0);
+  p.call_and_keep(-7), e.add(kCheckedApart);  // the executed count
+}
+
+void framebuffer_part(ProgramBuilder& p, Expected& e) {
+  p.call_and_keep(-160001), e.add(500);
+  p.call_and_keep(-160002), e.add(320);
+  p.call_and_keep(-160005, 0), e.add(160'000);
+  p.call_and_keep(-160014, 2072), e.add(2072);
+  p.call_and_keep(-160003, 0, 1), e.add(0);
+  p.call_and_keep(-160004, 0), e.add(1);
+  p.call_and_keep(-160013, 0), e.add(2072);
+  p.call_and_keep(-160015, 3600), e.add(3600);
+  p.call_and_keep(-160016), e.add(2072);
+  p.call_and_keep(-160017), e.add(3600);
+  p.call_and_keep(-160010), e.add(1);
+  p.call_and_keep(-160009, 500, 10), e.add(510);
+  p.call_and_keep(-160006, 1'000, 13), e.add(1'003);
+  p.call_and_keep(-160008, 1'500, 2), e.add(1'502);
+  p.call_and_keep(-160012, 2'000, 3600), e.add(2'000);
+  p.call_and_keep(-160018, 159'000), e.add(159'000);
+  p.call_and_keep(-160019, 10), e.add(159'010);
+  p.call_and_keep(-160007, 0, 0), e.add(0);
+  p.call_and_keep(-160011), e.add(0);
+}
+
+void keyboard_part(ProgramBuilder& p, Expected& e) {
+  p.call_and_keep(-320003), e.add(1);
+  p.call_and_keep(-320004), e.add(0);  // the test types "a" (60) while this waits
+  p.call_and_keep(-320001), e.add(1);
+  p.call_and_keep(-320002), e.add(60);
+  p.call_and_keep(-320002), e.add(NIL);
+}
+
+void cores_part(ProgramBuilder& p, Expected& e) {
+  const int64_t halting = static_cast<int64_t>(p.cell(kCoreProgram));
+  (void)p.cell(11), (void)p.cell(7), (void)p.cell(NIL);
+  const int64_t looping = static_cast<int64_t>(p.cell(kCoreLoop));
+  (void)p.cell(9), (void)p.cell(0), (void)p.cell(kValueMax);
+  p.call_and_keep(-21), e.add(3);
+  p.call_and_keep(-22, halting), e.add(0);
+  p.repeat_while_below(-23, 0, NIL, core_finished);
+  p.call_and_keep(-23, 0), e.add(core_finished);
+  p.call_and_keep(-24, 0), e.add(10);
+  p.call_and_keep(-26, 0), e.add(4);
+  p.call_and_keep(-22, looping, 1), e.add(1);
+  p.call_and_keep(-25, 1), e.add(0);
+  p.repeat_while_below(-23, 1, NIL, core_finished);
+  p.call_and_keep(-23, 1), e.add(core_failed);
+  p.call_and_keep(-25, NIL), e.add(0);
+}
+
+TEST(WholeProgram, EveryHostServiceRunsHeadless) {
+  ProgramBuilder program(0, 10'000);
+  Expected expected;
+  system_part(program, expected);
+  framebuffer_part(program, expected);
+  keyboard_part(program, expected);
+  cores_part(program, expected);
+  program.call(-11);
+  program.emit("B4 >1 ~0001");  // never reached: the halt request ends the run first
+
+  HeadlessHost host;
+  ASSERT_TRUE(headless_create(host, kSize));
+  ASSERT_TRUE(program.store(host.memory, host.size));
+  const std::string core_code = "15 >0 +00 .";
+  const std::string loop_code = "B4 >1 ~0001";
+  ASSERT_TRUE(headless_load_program(host, core_code.data(), core_code.size(), kCoreProgram));
+  ASSERT_TRUE(headless_load_program(host, loop_code.data(), loop_code.size(), kCoreLoop));
+  ASSERT_TRUE(headless_start(host, HeadlessOptions{0, 0, 0}));
+
+  const uint64_t deadline = clock_now_ns() + 30'000'000'000;
+  while (!waiting_for_key(host.processor->host) && clock_now_ns() < deadline) sleep_ms(1);
+  EXPECT_TRUE(headless_push_key(host, 60));
+  ASSERT_TRUE(headless_wait_end(host, 30'000));
+  headless_join(host);
+
+  const Machine& m = headless_machine(host);
+  EXPECT_EQ(m.status, status_halted);
+  EXPECT_EQ(host.processor->host.halt_request, 1);
+  ASSERT_EQ(program.kept, static_cast<int>(expected.results.size()));
+  for (int i = 0; i < program.kept; ++i) {
+    if (expected.results[i] != kCheckedApart) {
+      EXPECT_EQ(kept_result(m, i), expected.results[i]) << "result " << i;
+    }
+  }
+  EXPECT_GE(kept_result(m, 14) - kept_result(m, 12), 49);  // the sleep lasted 50 ms
+  EXPECT_GT(kept_result(m, 16), 40);
+  EXPECT_LT(kept_result(m, 16), 200);
+
+  std::vector<uint32_t> picture(kPixelCount);
+  EXPECT_GT(headless_copy_framebuffer(host, picture.data()), 0u);
+  const uint32_t lilac = color_rgb(TernaryColor{5, 3, -2});
+  const uint32_t white = 0xFFFFFF;
+  EXPECT_EQ(picture[0], lilac);
+  EXPECT_EQ(picture[1], 0u);
+  EXPECT_EQ(picture[500], white);
+  EXPECT_EQ(picture[509], white);
+  EXPECT_EQ(picture[510], 0u);
+  EXPECT_EQ(picture[1'000], lilac);
+  EXPECT_EQ(picture[1'001], white);
+  EXPECT_EQ(picture[1'002], lilac);
+  EXPECT_EQ(picture[1'501], white);
+  EXPECT_EQ(picture[2'000], white);
+  EXPECT_EQ(picture[159'009], white);
+  EXPECT_EQ(picture[159'010], 0u);
+  headless_destroy(host);
+}
+
+}  // namespace
+}  // namespace quill

@@ -1,0 +1,147 @@
+// The HTTP client against scripted servers on 127.0.0.1: bodies and their limit,
+// statuses, redirects, TLS and the failure numbers.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "platform/http_testing.h"
+#include "support/test_http_server.h"
+
+namespace quill {
+namespace {
+
+using test::Behaviour;
+using test::http_reply;
+using test::TestHttpServer;
+
+// Short waits, so that the stalling servers cost a second, not minutes.
+HttpTestSettings quick(const char* certificate = nullptr) {
+  HttpTestSettings s;
+  s.connect_ms = 2'000;
+  s.receive_ms = 300;
+  s.body_read_ms = 600;
+  s.trusted_certificate_file = certificate;
+  return s;
+}
+
+struct Got {
+  uint32_t outcome = 0;
+  std::string body;
+};
+
+Got get(const std::u16string& url, const HttpTestSettings& settings = quick()) {
+  std::vector<uint8_t> buffer(65'536, 0xEE);
+  HttpBody body{buffer.data(), buffer.size(), 0};
+  Got got;
+  got.outcome = http_get_for_test(url.c_str(), settings, body);
+  if (got.outcome == 200) got.body.assign(buffer.begin(), buffer.begin() + static_cast<long>(body.length));
+  return got;
+}
+
+// The services' tests cover the sizes; here, the bytes themselves and a body
+// without a length, which arrives in chunks that straddle the limit.
+TEST(HttpClient, ReceivesBodiesUpToTheLimitAndRefusesOneByteMore) {
+  TestHttpServer server;
+  ASSERT_TRUE(server.started());
+  std::string full(65'536, 'x');
+  for (size_t i = 0; i < full.size(); i += 251) full[i] = static_cast<char>(i);
+  server.route("/full", Behaviour::reply, "HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n" + full);
+  server.route("/over", Behaviour::reply, "HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n" + full + "y");
+  const Got got = get(server.url16("/full"));
+  EXPECT_EQ(got.outcome, 200u);
+  EXPECT_EQ(got.body, full);
+  EXPECT_EQ(get(server.url16("/over")).outcome, http_error_other);
+}
+
+TEST(HttpClient, SendsTheUserAgentAndTheRequestTargetAsWritten) {
+  TestHttpServer server;
+  ASSERT_TRUE(server.started());
+  server.route("/", Behaviour::reply, http_reply(200, "root"));
+  server.route("/?q=1", Behaviour::reply, http_reply(200, "query"));
+  server.route("/a/../b%20c?x=y%E2%80%9C", Behaviour::reply, http_reply(200, "escaped"));
+  EXPECT_EQ(get(server.url16("")).body, "root");
+  EXPECT_NE(server.last_request().find("GET / HTTP/1.1\r\n"), std::string::npos);
+  EXPECT_NE(server.last_request().find("\r\nUser-Agent: Quillomar/1"), std::string::npos);
+  EXPECT_EQ(get(server.url16("?q=1")).body, "query");
+  EXPECT_EQ(get(server.url16("/a/../b c?x=y") + u"\u201C").body, "escaped");
+}
+
+TEST(HttpClient, ReportsAStatusOtherThan200WithoutTheBody) {
+  TestHttpServer server;
+  ASSERT_TRUE(server.started());
+  server.route("/missing", Behaviour::reply, http_reply(404, "not here"));
+  server.route("/slow-404", Behaviour::trickle, http_reply(404, std::string(100, 'n')));
+  EXPECT_EQ(get(server.url16("/missing")).outcome, 404u);
+  EXPECT_EQ(get(server.url16("/slow-404")).outcome, 404u);  // the body is not waited for
+  server.route("/moved", Behaviour::reply, http_reply(302, ""));  // a redirect without a target
+  EXPECT_EQ(get(server.url16("/moved")).outcome, 302u);
+}
+
+TEST(HttpClient, FollowsRedirectsWithinBounds) {
+  TestHttpServer server;
+  ASSERT_TRUE(server.started());
+  server.route("/three", Behaviour::reply, http_reply(200, "abc"));
+  server.route("/go", Behaviour::reply, http_reply(301, "", "Location: /hop\r\n"));
+  server.route("/hop", Behaviour::reply, http_reply(307, "", "Location: " + server.url("/three") + "\r\n"));
+  server.route("/ftp", Behaviour::reply, http_reply(302, "", "Location: ftp://127.0.0.1/x\r\n"));
+  server.route("/loop", Behaviour::reply, http_reply(302, "", "Location: /loop\r\n"));
+  EXPECT_EQ(get(server.url16("/go")).body, "abc");
+  EXPECT_EQ(get(server.url16("/ftp")).outcome, http_error_redirect_failed);
+  const int before = server.request_count();
+  EXPECT_EQ(get(server.url16("/loop")).outcome, http_error_redirect_failed);
+  EXPECT_EQ(server.request_count() - before, kHttpMaxRedirects + 1);
+}
+
+TEST(HttpClient, VerifiesCertificatesAndNeverRedirectsFromHttpsToHttp) {
+  TestHttpServer plain;
+  TestHttpServer secure(true);
+  ASSERT_TRUE(plain.started() && secure.started());
+  const std::string certificate = secure.certificate_file();
+  plain.route("/three", Behaviour::reply, http_reply(200, "abc"));
+  plain.route("/up", Behaviour::reply, http_reply(302, "", "Location: " + secure.url("/three") + "\r\n"));
+  secure.route("/three", Behaviour::reply, http_reply(200, "abc"));
+  secure.route("/down", Behaviour::reply, http_reply(302, "", "Location: " + plain.url("/three") + "\r\n"));
+  secure.route("/up-down", Behaviour::reply, http_reply(302, "", "Location: " + plain.url("/up") + "\r\n"));
+  EXPECT_EQ(get(secure.url16("/three"), quick(certificate.c_str())).body, "abc");
+  EXPECT_EQ(get(secure.url16("/three")).outcome, http_error_secure_failure);  // not in the system store
+  EXPECT_EQ(get(plain.url16("/up"), quick(certificate.c_str())).body, "abc");
+  EXPECT_EQ(get(secure.url16("/down"), quick(certificate.c_str())).outcome, 302u);
+  EXPECT_EQ(get(secure.url16("/up-down"), quick(certificate.c_str())).outcome, 302u);
+  EXPECT_EQ(get(plain.url16("/three"), quick(certificate.c_str())).body, "abc");
+}
+
+TEST(HttpClient, MapsConnectionFailuresToTheirNumbers) {
+  TestHttpServer server;
+  ASSERT_TRUE(server.started());
+  server.route("/hang-up", Behaviour::hang_up);
+  server.route("/cut", Behaviour::reset, http_reply(200, std::string(1'000, 'c')).substr(0, 100));
+  server.route("/garbage", Behaviour::reply, "SPLAT\r\n\r\n");
+  const std::u16string refused = u"http://127.0.0.1:" + [] {
+    const std::string port = std::to_string(test::closed_port());
+    return std::u16string(port.begin(), port.end());
+  }() + u"/";
+  EXPECT_EQ(get(refused).outcome, http_error_cannot_connect);
+  EXPECT_EQ(get(u"ftp://127.0.0.1/").outcome, http_error_unrecognized_scheme);
+  EXPECT_EQ(get(u"http://127.0.0.1:99999/").outcome, http_error_invalid_url);
+  EXPECT_EQ(get(server.url16("/hang-up")).outcome, http_error_connection_reset);
+  EXPECT_EQ(get(server.url16("/cut")).outcome, http_error_connection_reset);
+  EXPECT_EQ(get(server.url16("/garbage")).outcome, http_error_invalid_server_response);
+}
+
+TEST(HttpClient, GivesUpOnASilentServerAndASlowBody) {
+  TestHttpServer server;
+  ASSERT_TRUE(server.started());
+  server.route("/stall", Behaviour::stall);
+  server.route("/trickle", Behaviour::trickle, http_reply(200, std::string(100, 't')));
+  for (const char* target : {"/stall", "/trickle"}) {
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(get(server.url16(target)).outcome, http_error_timeout) << target;
+    // The test settings, not the five-second defaults, were in force.
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(4)) << target;
+  }
+}
+
+}  // namespace
+}  // namespace quill

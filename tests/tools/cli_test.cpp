@@ -1,0 +1,110 @@
+// The quill command as a user meets it: help, exit codes, messages on standard
+// error, and images that the emulator's loader accepts.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdio>
+
+#include "codec/image_files.h"
+#include "support/temp_folder.h"
+#include "support/test_memory.h"
+#include "tools/asm/assembler.h"
+
+namespace quill::test {
+namespace {
+
+struct CommandResult {
+  int exit_code = -1;
+  std::string out;  // standard output
+  std::string err;  // standard error
+};
+
+CommandResult quill(const TempFolder& folder, const std::string& arguments) {
+  const std::string command = "cd '" + folder.path + "' && '" + QUILL_BINARY + "' " + arguments + " >out.txt 2>err.txt";
+  const int status = std::system(command.c_str());
+  CommandResult r;
+  r.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  r.out = folder.read("out.txt");
+  r.err = folder.read("err.txt");
+  return r;
+}
+
+TEST(QuillCommand, HelpAndUsageErrors) {
+  TempFolder folder;
+  CommandResult r = quill(folder, "help");
+  EXPECT_EQ(r.exit_code, 0);
+  EXPECT_NE(r.out.find("asm"), std::string::npos);
+  EXPECT_EQ(quill(folder, "asm --help").exit_code, 0);
+  EXPECT_EQ(quill(folder, "help dis").exit_code, 0);
+  r = quill(folder, "");
+  EXPECT_EQ(r.exit_code, 2);
+  EXPECT_NE(r.err.find("Usage"), std::string::npos);
+  r = quill(folder, "frobnicate");
+  EXPECT_EQ(r.exit_code, 2);
+  EXPECT_EQ(r.err, "quill: unknown command 'frobnicate'\nTry 'quill help'.\n");
+  r = quill(folder, "asm --wat x.tasm");
+  EXPECT_EQ(r.exit_code, 2);
+  EXPECT_EQ(r.err, "quill asm: unknown option '--wat'\nTry 'quill asm --help'.\n");
+  EXPECT_EQ(quill(folder, "asm").exit_code, 2);
+  EXPECT_EQ(quill(folder, "asm a.tasm -o").exit_code, 2);
+  EXPECT_EQ(quill(folder, "asm a.tasm --format ternary").exit_code, 2);
+  EXPECT_EQ(quill(folder, "dis").exit_code, 2);
+  EXPECT_EQ(quill(folder, "dis missing.tern").exit_code, 2);
+  EXPECT_EQ(quill(folder, "bench --seconds 0").exit_code, 2);
+}
+
+TEST(QuillCommand, AssemblyErrorsWriteNoImage) {
+  TempFolder folder;
+  folder.write("bad.tasm", "ret\nlit nowhere\n");
+  const CommandResult r = quill(folder, "asm bad.tasm -o memory_tambrisk.txt");
+  EXPECT_EQ(r.exit_code, 1);
+  EXPECT_EQ(r.err, "bad.tasm:2:5: error: undefined symbol 'nowhere'\nquill asm: 1 error; no image written\n");
+  EXPECT_FALSE(folder.exists("memory_tambrisk.txt"));
+}
+
+TEST(QuillCommand, AssembledImagesBootInTheEmulatorsLoaderInBothFormats) {
+  for (const char* name : {"memory_tambrisk.txt", "memory_trits.txt"}) {
+    TempFolder folder;
+    folder.write("p.tasm", "start: lit 5\npush 0\nhalt\n");
+    const CommandResult r =
+        quill(folder, std::string("asm p.tasm -o ") + name + " --listing p.lst --symbols p.sym");
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    TestMemory memory(kBootAddress + 100);
+    ASSERT_TRUE(load_memory_files(memory.data(), memory.size, folder.path.c_str())) << name;
+    EXPECT_EQ(memory.symbols(kBootAddress - 1, 6), ".15>0.");
+    EXPECT_EQ(folder.read("p.sym"), "216679 start\n");
+    EXPECT_NE(folder.read("p.lst").find("   216679  15"), std::string::npos);
+  }
+}
+
+TEST(QuillCommand, WarnsWhenATritImageWouldShadowTheTextImage) {
+  TempFolder folder;
+  folder.write("p.tasm", "halt\n");
+  folder.write("memory_trits.txt", "...");
+  const CommandResult r = quill(folder, "asm p.tasm -o memory_tambrisk.txt");
+  EXPECT_EQ(r.exit_code, 0);
+  EXPECT_NE(r.err.find("warning: memory_trits.txt exists"), std::string::npos) << r.err;
+}
+
+TEST(QuillCommand, DisassemblesToSourceThatAssemblesToTheSameImage) {
+  TempFolder folder;
+  folder.write("p.tasm", "start: lit 400\nloop: jne loop, #3\n.text \"ok\"\n");
+  ASSERT_EQ(quill(folder, "asm p.tasm -s p.sym").exit_code, 0);
+  const CommandResult dis = quill(folder, "dis p.tern --symbols p.sym -o back.tasm");
+  ASSERT_EQ(dis.exit_code, 0) << dis.err;
+  EXPECT_NE(folder.read("back.tasm").find("loop:"), std::string::npos);
+  ASSERT_EQ(quill(folder, "asm back.tasm -o back.tern").exit_code, 0);
+  EXPECT_EQ(folder.read("back.tern"), folder.read("p.tern"));
+}
+
+TEST(QuillCommand, BenchReportsAWorkloadThatStops) {
+  TempFolder folder;
+  folder.write("halt.tern", ".");
+  const CommandResult r = quill(folder, "bench --seconds 1 halt.tern");
+  EXPECT_EQ(r.exit_code, 1);
+  EXPECT_EQ(r.err, "quill bench: halt.tern stopped after 1 instructions: halted\n");
+}
+
+}  // namespace
+}  // namespace quill::test

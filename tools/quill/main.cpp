@@ -1,0 +1,73 @@
+// quill: the Quillomar toolchain. `quill COMMAND [OPTIONS] [ARGUMENTS]`.
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "tools/quill/cli.h"
+#include "tools/quill/commands.h"
+
+namespace {
+
+constexpr char kHelp[] = R"(Usage: quill COMMAND [OPTIONS] [ARGUMENTS]
+
+The toolchain of the Quillomar ternary computer.
+
+Commands:
+  asm     assemble a source file into a memory image
+  dis     disassemble a memory image into source
+  bench   measure the processor's speed in instructions per second
+  help    show this help, or a command's help: quill help COMMAND
+
+Run 'quill COMMAND --help' for a command's options. Exit codes: 0 success,
+1 failure, 2 bad usage.
+)";
+
+struct Command {
+  const char* name;
+  int (*run)(const std::vector<std::string>&);
+};
+
+constexpr Command kCommands[] = {
+    {"asm", quill::cli::asm_command},
+    {"dis", quill::cli::dis_command},
+    {"bench", quill::cli::bench_command},
+};
+
+const Command* find_command(const std::string& name) {
+  for (const Command& c : kCommands) {
+    if (name == c.name) return &c;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  using namespace quill::cli;
+  const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
+  if (args.empty()) {
+    std::fputs(kHelp, stderr);
+    return kExitUsage;
+  }
+  const std::string& name = args[0];
+  if (name == "help" || name == "--help" || name == "-h") {
+    if (args.size() > 1 && find_command(args[1]) != nullptr) return find_command(args[1])->run({"--help"});
+    if (args.size() > 1) {
+      std::fprintf(stderr, "quill: no command '%s'\n", args[1].c_str());
+      return kExitUsage;
+    }
+    std::fputs(kHelp, stdout);
+    return kExitOk;
+  }
+  if (name == "--version") {
+    std::puts("quill 0.1");
+    return kExitOk;
+  }
+  const Command* command = find_command(name);
+  if (command == nullptr) {
+    std::fprintf(stderr, "quill: unknown command '%s'\nTry 'quill help'.\n", name.c_str());
+    return kExitUsage;
+  }
+  return command->run(std::vector<std::string>(args.begin() + 1, args.end()));
+}
