@@ -6,6 +6,7 @@
 // 0..93 from the typed text; F12 is the processor's stop request.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace quill {
@@ -70,5 +71,12 @@ struct KeyPress {
 // (Enter, Tab, Ctrl+letter arrive as key presses instead) and characters that have
 // no character code.
 [[nodiscard]] int64_t translate_typed_unit(char16_t unit);
+
+// The key codes of typed text given in UTF-8 (NUL-terminated), as the window
+// system reports it: decoded into UTF-16 code units, each translated as above and
+// the ones without a code dropped. Writes at most `capacity` codes into `codes` and
+// returns how many it wrote. A malformed byte sequence counts as one character
+// without a code.
+[[nodiscard]] size_t translate_typed_text(const char* utf8, int64_t* codes, size_t capacity);
 
 }  // namespace quill
