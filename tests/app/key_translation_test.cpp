@@ -2,6 +2,8 @@
 
 #include "app/key_translation.h"
 
+#include <vector>
+
 namespace quill {
 namespace {
 
@@ -58,6 +60,35 @@ TEST(TypedText, PrintableCharactersGiveTheirCharacterCodes) {
     EXPECT_EQ(translate_typed_unit(none), kNoKeyCode) << static_cast<int>(none);
   }
   for (char16_t control = 0; control < 32; ++control) EXPECT_EQ(translate_typed_unit(control), kNoKeyCode);
+}
+
+std::vector<int64_t> typed(const char* utf8, size_t capacity = 32) {
+  std::vector<int64_t> codes(capacity, -7);
+  codes.resize(translate_typed_text(utf8, codes.data(), capacity));
+  return codes;
+}
+
+TEST(TypedText, Utf8IsDecodedIntoUnitsAndUnitsWithoutCodesDrop) {
+  EXPECT_EQ(typed("a"), (std::vector<int64_t>{60}));
+  EXPECT_EQ(typed("aA ~"), (std::vector<int64_t>{60, 28, 0, 89}));
+  EXPECT_EQ(typed("\xE2\x80\x9C"), (std::vector<int64_t>{92}));  // a curly quote, three bytes
+  EXPECT_EQ(typed("#@\xC3\xA9\x7F"), (std::vector<int64_t>{}));   // no codes, e acute, DEL
+  EXPECT_EQ(typed("\xF0\x9F\x98\x80" "a"), (std::vector<int64_t>{60}));  // beyond 16 bits: surrogates
+  EXPECT_EQ(typed("a\tb\r"), (std::vector<int64_t>{60, 61}));
+}
+
+TEST(TypedText, MalformedUtf8CostsOneByteAndNeverReadsPastTheEnd) {
+  EXPECT_EQ(typed("\x80" "a"), (std::vector<int64_t>{60}));          // stray continuation byte
+  EXPECT_EQ(typed("\xE2\x80"), (std::vector<int64_t>{}));         // cut short by the NUL
+  EXPECT_EQ(typed("\xE2\x80" "a"), (std::vector<int64_t>{60}));
+  EXPECT_EQ(typed("\xC1\xA1" "a"), (std::vector<int64_t>{60}));      // overlong 'a' is not an 'a'
+  EXPECT_EQ(typed("\xED\xA0\x80" "a"), (std::vector<int64_t>{60}));  // an encoded surrogate
+  EXPECT_EQ(typed("\xFF" "a"), (std::vector<int64_t>{60}));
+}
+
+TEST(TypedText, StopsAtTheCapacity) {
+  EXPECT_EQ(typed("abc", 2), (std::vector<int64_t>{60, 61}));
+  EXPECT_EQ(typed("abc", 0), (std::vector<int64_t>{}));
 }
 
 }  // namespace

@@ -1,22 +1,33 @@
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "app/window_title.h"
 
 namespace quill {
 namespace {
 
-TEST(WindowTitle, FinalTitleNamesTheStatusOrTheStop) {
+TEST(WindowTitle, FinalTitleNamesTheStatus) {
+  const char* texts[] = {"ready",          "budget reached",      "halted",
+                         "memory end",     "cannot decode",       "stack overflow",
+                         "call stack overflow", "invalid destination", "host error"};
   char title[kTitleCapacity];
-  format_final_title(false, 2, title);
-  EXPECT_STREQ(title, "Quillomar - halted");
-  format_final_title(false, 7, title);
-  EXPECT_STREQ(title, "Quillomar - invalid destination");
-  format_final_title(false, 1, title);
-  EXPECT_STREQ(title, "Quillomar - budget reached");
-  format_final_title(false, 12345, title);
-  EXPECT_STREQ(title, "Quillomar - unknown");
-  format_final_title(true, 4, title);
-  EXPECT_STREQ(title, "Quillomar - processor stopped (F12)");
+  for (uint32_t status = 0; status < 9; ++status) {
+    format_final_title(false, status, title);
+    EXPECT_EQ(std::string(title), std::string("Quillomar - ") + texts[status]);
+  }
+  for (uint32_t status : {9u, 12345u, 0xFFFFFFFFu}) {
+    format_final_title(false, status, title);
+    EXPECT_STREQ(title, "Quillomar - unknown");
+  }
+}
+
+TEST(WindowTitle, AfterF12TheStopWhateverTheStatus) {
+  char title[kTitleCapacity];
+  for (uint32_t status : {0u, 2u, 4u, 12345u}) {
+    format_final_title(true, status, title);
+    EXPECT_STREQ(title, "Quillomar - processor stopped (F12)");
+  }
 }
 
 }  // namespace
