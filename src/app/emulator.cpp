@@ -5,7 +5,6 @@
 
 #include "app/window.h"
 #include "codec/image_files.h"
-#include "host/framebuffer.h"
 #include "host/headless.h"
 
 namespace quill {
