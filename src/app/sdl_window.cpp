@@ -119,6 +119,9 @@ void window_note_failure(const char* text) { std::fprintf(stderr, "quillomar: %s
 bool window_open(Emulator& emulator) {
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "0");  // SIGINT and SIGTERM close like the close button
   SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
+  // The window surface is the plain system framebuffer (shared memory on X11), not
+  // an OpenGL texture: the picture is scaled here already, and no GL driver loads.
+  SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
   SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
   if (SDL_Init(SDL_INIT_VIDEO) != 0) {
     std::fprintf(stderr, "quillomar: cannot open a window: %s\n", SDL_GetError());
