@@ -165,7 +165,7 @@ int load_image(HeadlessHost& host, const std::string& path) {
 }
 
 // Feeds the keys as the queue takes them and waits for an end; returns why it ended.
-EndReason drive(HeadlessHost& host, const RunRequest& request, const RunWatch& watch) {
+EndReason drive(HeadlessHost& host, const RunRequest& request) {
   const uint64_t start_ns = clock_now_ns();
   size_t next_key = 0;
   for (;;) {
@@ -181,11 +181,14 @@ EndReason drive(HeadlessHost& host, const RunRequest& request, const RunWatch& w
       return EndReason::idle;
     }
   }
+  return EndReason::machine;
+}
+
+// Why a run that ended by itself ended; after the join.
+EndReason own_end(const Machine& machine, const RunRequest& request, const RunWatch& watch) {
   if (watch.broke) return EndReason::breakpoint;
-  const Machine& machine = host.processor->machine;  // the runner has ended
-  if (!machine_stopped(machine) && request.options.step_limit != 0 && machine.executed >= request.options.step_limit) {
-    return EndReason::steps;
-  }
+  const uint64_t limit = request.options.step_limit;
+  if (!machine_stopped(machine) && limit != 0 && machine.executed >= limit) return EndReason::steps;
   return EndReason::machine;
 }
 
@@ -238,9 +241,10 @@ int run_loaded(HeadlessHost& host, RunRequest& request) {
     request.options.step_context = &watch;
   }
   if (!headless_start(host, request.options)) return failure("run", "cannot start the processor");
-  const EndReason reason = drive(host, request, watch);
+  EndReason reason = drive(host, request);
   headless_join(host);
   const Machine& machine = headless_machine(host);
+  if (reason == EndReason::machine) reason = own_end(machine, request, watch);
   run_watch_finish(watch, machine);
   bool ok = watch.trace == nullptr || watch.trace == stdout || std::fclose(watch.trace) == 0;
   if (!ok) (void)failure("run", "cannot write '" + request.trace_path + "'");
