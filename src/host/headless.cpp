@@ -52,6 +52,8 @@ bool headless_start(HeadlessHost& host, const HeadlessOptions& options) {
   processor.machine.pc = options.boot_address;
   processor.host.speed = options.speed;
   processor.step_limit = options.step_limit;
+  processor.step_hook = options.step_hook;
+  processor.step_context = options.step_context;
   return processor_start(processor, note_end, &host);
 }
 

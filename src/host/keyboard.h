@@ -15,7 +15,7 @@ namespace quill {
 // requested or when 4096 codes are already waiting. Window thread.
 bool push_key(HostState& state, const std::atomic<int32_t>& quit_requested, PlatformEvent& wake_event, int64_t code);
 
-// True while the program waits for a key; read under the lock. Main runner thread.
+// True while the program waits for a key; read under the lock. Any thread.
 [[nodiscard]] bool waiting_for_key(HostState& state);
 
 }  // namespace quill

@@ -63,6 +63,21 @@ uint64_t paced_batch(Processor& processor, Baseline& baseline, uint64_t& seen_ch
   return batch;
 }
 
+// A batch one instruction at a time with the step hook before each, ending as
+// machine_run would; a hook that declines ends the run as a quit does.
+void hooked_run(Processor& processor, uint64_t batch) {
+  Machine& machine = processor.machine;
+  if (machine_stopped(machine)) return;
+  for (; batch > 0; --batch) {
+    if (!processor.step_hook(processor.step_context, machine)) {
+      processor.quit_requested.exchange(1);
+      return;
+    }
+    if (machine_step(machine) != status_ready) return;
+  }
+  machine.status = status_budget_reached;
+}
+
 }  // namespace
 
 void main_runner(void* argument) {
@@ -89,7 +104,11 @@ void main_runner(void* argument) {
     if (processor.step_limit != 0 && processor.step_limit - machine.executed < batch) {
       batch = processor.step_limit - machine.executed;
     }
-    (void)machine_run(machine, batch);
+    if (processor.step_hook != nullptr) {
+      hooked_run(processor, batch);
+    } else {
+      (void)machine_run(machine, batch);
+    }
   }
   if (processor.end_hook != nullptr) processor.end_hook(processor.end_context);
 }

@@ -17,6 +17,11 @@ namespace quill {
 // Called once on the runner thread as its last action, whatever ended it.
 using RunnerEndHook = void (*)(void* context);
 
+// Called on the runner thread before each instruction of the main machine when
+// set (tracing, breakpoints); returning false ends the run before that
+// instruction. Without one the runner steps in whole batches.
+using StepHook = bool (*)(void* context, const Machine& machine);
+
 struct Processor {
   Machine machine;
   HostState host;
@@ -27,6 +32,8 @@ struct Processor {
   uint64_t step_limit = 0;                 // 0: none; else the runner ends once this many have run
   RunnerEndHook end_hook = nullptr;
   void* end_context = nullptr;
+  StepHook step_hook = nullptr;  // set before the runner starts, never changed while it runs
+  void* step_context = nullptr;
   bool runner_started = false;  // the runner is started at most once
 };
 

@@ -164,6 +164,45 @@ TEST(Runner, AMachineFaultEndsTheRunnerWithItsStatus) {
   EXPECT_EQ(s.ends(), 1);
 }
 
+// Counts its calls and declines the one numbered `decline_at` (0: never).
+struct HookCount {
+  uint64_t calls = 0;
+  uint64_t decline_at = 0;
+  uint64_t executed_seen = 0;  // the machine's count at the last call
+};
+
+bool count_step(void* context, const Machine& machine) {
+  auto& count = *static_cast<HookCount*>(context);
+  count.calls += 1;
+  count.executed_seen = machine.executed;
+  return count.calls != count.decline_at;
+}
+
+TEST(Runner, AStepHookSeesEveryInstructionAndCanEndTheRunBeforeOne) {
+  for (const uint64_t decline_at : {uint64_t{0}, uint64_t{4}}) {
+    Session s;
+    HookCount count{0, decline_at, 0};
+    ASSERT_TRUE(s.load("15 >0 13 >1 +01 ."));
+    HeadlessOptions options{0, 0, 0};
+    options.step_hook = count_step;
+    options.step_context = &count;
+    ASSERT_TRUE(headless_start(s.host, options));
+    ASSERT_GE(s.finish(), 0);
+    if (decline_at == 0) {
+      EXPECT_EQ(s.machine().status, status_halted);
+      EXPECT_EQ(s.machine().acc, 8);
+      EXPECT_EQ(count.calls, 6u);  // the halt included
+      EXPECT_EQ(s.machine().executed, 6u);
+    } else {
+      EXPECT_NE(s.machine().status, status_halted);
+      EXPECT_EQ(s.machine().executed, 3u);
+      EXPECT_EQ(s.machine().pc, 6u);  // before the fourth instruction, ">1"
+      EXPECT_EQ(count.executed_seen, 3u);
+    }
+    EXPECT_EQ(s.ends(), 1);
+  }
+}
+
 TEST(Headless, SavesAndReloadsTheMemoryImage) {
   test::TempFolder folder;
   {

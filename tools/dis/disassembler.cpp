@@ -143,6 +143,19 @@ struct Disassembler {
 
 }  // namespace
 
+bool disassemble_instruction(const uint8_t* memory, uint64_t size, uint64_t address, std::string& text,
+                             uint64_t& length) {
+  if (address >= size || tryte_value_at(memory, address) == kNoTryte) return false;
+  const DisOptions options;
+  std::string unused;
+  const Disassembler d{memory, size, options, {}, unused};
+  Decoded decoded = d.decode(address, size);
+  if (decoded.length == 0) return false;
+  text = std::move(decoded.text);
+  length = decoded.length;
+  return true;
+}
+
 uint64_t first_nonzero_tryte(const uint8_t* memory, uint64_t size, uint64_t from) {
   uint64_t a = from;
   while (a < size && tryte_value_at(memory, a) == kZeroTryte) ++a;

@@ -25,6 +25,11 @@ struct DisOptions {
 [[nodiscard]] bool disassemble(const uint8_t* memory, uint64_t size, const DisOptions& options, std::string& out,
                                std::string& error);
 
+// The instruction at `address` as source ("lit 5", "cmp 1 2 3 4") into `text`,
+// with its length in trytes; false when the trytes there do not decode as one.
+[[nodiscard]] bool disassemble_instruction(const uint8_t* memory, uint64_t size, uint64_t address, std::string& text,
+                                           uint64_t& length);
+
 // The first address at or after `from` whose tryte is not the zero tryte; `size` when none is.
 [[nodiscard]] uint64_t first_nonzero_tryte(const uint8_t* memory, uint64_t size, uint64_t from);
 

@@ -10,5 +10,6 @@ namespace quill::cli {
 int asm_command(const std::vector<std::string>& args);
 int dis_command(const std::vector<std::string>& args);
 int bench_command(const std::vector<std::string>& args);
+int run_command(const std::vector<std::string>& args);
 
 }  // namespace quill::cli

@@ -16,6 +16,7 @@ The toolchain of the Quillomar ternary computer.
 Commands:
   asm     assemble a source file into a memory image
   dis     disassemble a memory image into source
+  run     run a memory image without a window (keys, screenshot, trace, JSON)
   bench   measure the processor's speed in instructions per second
   help    show this help, or a command's help: quill help COMMAND
 
@@ -31,6 +32,7 @@ struct Command {
 constexpr Command kCommands[] = {
     {"asm", quill::cli::asm_command},
     {"dis", quill::cli::dis_command},
+    {"run", quill::cli::run_command},
     {"bench", quill::cli::bench_command},
 };
 

@@ -1,0 +1,236 @@
+// quill run end to end: the JSON report, exit codes, keys, screenshots, saved
+// images, the trace and the breakpoint; and the console driven by scripted keys.
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "codec/image_files.h"
+#include "codec/literal.h"
+#include "support/temp_folder.h"
+#include "support/test_memory.h"
+#include "tools/quill/key_script.h"
+#include "tools/quill_process.h"
+
+namespace quill::test {
+namespace {
+
+const std::string kConsole = std::string(QUILL_SOURCE_DIR) + "/programs/console/console.tasm";
+
+// Assembles `source` into p.tern in `folder`.
+void assemble(const TempFolder& folder, const std::string& source) {
+  folder.write("p.tasm", source);
+  const CommandResult r = quill(folder, "asm p.tasm -o p.tern");
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+}
+
+uint32_t be32(const std::string& s, size_t at) {
+  return static_cast<uint32_t>(static_cast<uint8_t>(s[at])) << 24 | static_cast<uint32_t>(static_cast<uint8_t>(s[at + 1])) << 16 |
+         static_cast<uint32_t>(static_cast<uint8_t>(s[at + 2])) << 8 | static_cast<uint8_t>(s[at + 3]);
+}
+
+// Checks the PNG's structure and chunk CRCs and returns its filtered rows (empty on a fault).
+std::string png_rows(const std::string& png) {
+  if (png.compare(0, 8, std::string("\x89PNG\r\n\x1a\n", 8)) != 0) return "";
+  std::string idat;
+  size_t at = 8;
+  uint32_t width = 0, height = 0;
+  while (at + 12 <= png.size()) {
+    const uint32_t length = be32(png, at);
+    const std::string type = png.substr(at + 4, 4);
+    const auto* body = reinterpret_cast<const Bytef*>(png.data() + at + 4);
+    if (crc32(0, body, length + 4) != be32(png, at + 8 + length)) return "";
+    if (type == "IHDR") width = be32(png, at + 8), height = be32(png, at + 12);
+    if (type == "IDAT") idat += png.substr(at + 8, length);
+    at += 12 + length;
+  }
+  if (width != 500 || height != 320) return "";
+  std::string rows(320 * (1 + 3 * 500) + 1, '\0');  // one spare byte shows a longer stream
+  uLongf size = rows.size();
+  if (uncompress(reinterpret_cast<Bytef*>(rows.data()), &size, reinterpret_cast<const Bytef*>(idat.data()),
+                 idat.size()) != Z_OK) {
+    return "";
+  }
+  rows.resize(size);
+  return rows;
+}
+
+// FNV-1a over the picture's rows, as the console's golden digests use.
+uint64_t fnv1a(const std::string& bytes) {
+  uint64_t h = 14695981039346656037ull;
+  for (const char c : bytes) h = (h ^ static_cast<uint8_t>(c)) * 1099511628211ull;
+  return h;
+}
+
+TEST(KeyScript, CharactersSpecialKeysAndErrors) {
+  std::vector<int64_t> codes;
+  std::string error;
+  ASSERT_TRUE(cli::parse_key_script("Az 0{enter}{backspace}{left}{right}{up}{down}{delete}{escape}{esc}", codes, error));
+  EXPECT_EQ(codes, (std::vector<int64_t>{28, 85, 0, 12, 100, 101, 102, 103, 104, 105, 106, 107, 107}));
+  ASSERT_TRUE(cli::parse_key_script("{home}{end}{ctrl-s}{ctrl-d}{tab}{shift-enter}{93}{113}{{}\n\r\t", codes, error));
+  EXPECT_EQ(codes, (std::vector<int64_t>{108, 109, 110, 111, 112, 113, 93, 113, 86, 88, 100, 112}));
+  ASSERT_TRUE(cli::parse_key_script("\xE2\x80\x98\xE2\x80\x9D", codes, error));  // ‘ ”
+  EXPECT_EQ(codes, (std::vector<int64_t>{90, 93}));
+  for (const char* bad : {"#", "a@", "{enter", "{Enter}", "{94}", "{114}", "{}", "\xC3\xA9", "\xE2\x80"}) {
+    EXPECT_FALSE(cli::parse_key_script(bad, codes, error)) << bad;
+  }
+  EXPECT_FALSE(cli::parse_key_script("ab%", codes, error));
+  EXPECT_EQ(error, "no key code for '%' at offset 2");
+}
+
+TEST(QuillRun, JsonReportsTheFinalStateAndTheExitCodeFollowsIt) {
+  TempFolder folder;
+  assemble(folder, "lit 5\npush 1\nlit 10\npush 2\nadd 1 2\nhalt\n");
+  CommandResult r = quill(folder, "run --json --speed 0 p.tern");
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_EQ(r.out, "{\"status\": 2, \"status_text\": \"halted\", \"pc\": 216691, \"acc\": 15, \"depth\": 0, "
+                   "\"executed\": 6, \"frame_counter\": 0}\n");
+  r = quill(folder, "run --json --steps 3 p.tern");
+  EXPECT_EQ(r.exit_code, 1);
+  EXPECT_EQ(r.out, "{\"status\": 1, \"status_text\": \"budget reached\", \"pc\": 216685, \"acc\": 10, \"depth\": 0, "
+                   "\"executed\": 3, \"frame_counter\": 0}\n");
+  EXPECT_EQ(r.err, "quill run: ended at the step limit\n");
+  r = quill(folder, "run p.tern");
+  EXPECT_EQ(r.out, "halted after 6 instructions: pc 216691, acc 15, depth 0, frame 0\n");
+
+  assemble(folder, ".org 100\nnil\npush 0\n.raw \"=\"\n");  // "=" without its two stack digits
+  r = quill(folder, "run --json --entry 100 p.tern");
+  EXPECT_EQ(r.exit_code, 1);
+  EXPECT_NE(r.out.find("\"acc\": null"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("\"status_text\": \"cannot decode\""), std::string::npos) << r.out;
+}
+
+TEST(QuillRun, BadUsageAndUnreadableImagesExitWithTwo) {
+  TempFolder folder;
+  folder.write("garbage.txt", "this is not an image");
+  assemble(folder, "halt\n");
+  for (const char* args : {"run", "run missing.tern", "run garbage.txt", "run p.tern p.tern", "run --steps x p.tern",
+                           "run --keys {nope} p.tern", "run --keys-file missing p.tern", "run --seconds 0 p.tern",
+                           "run --entry 64000000 p.tern", "run --frobnicate p.tern"}) {
+    EXPECT_EQ(quill(folder, args).exit_code, 2) << args;
+  }
+  EXPECT_EQ(quill(folder, "run --help").exit_code, 0);
+}
+
+// Waits for two keys and halts with the sum of their codes.
+constexpr char kTwoKeys[] = R"(
+        sys -320004
+        sys -320002
+        push 0
+        sys -320004
+        sys -320002
+        push 1
+        add 0 1
+        halt
+)";
+
+TEST(QuillRun, KeysReachTheProgramAndARunEndsWhenNoneAreLeft) {
+  TempFolder folder;
+  assemble(folder, kTwoKeys);
+  CommandResult r = quill(folder, "run --json --keys A{enter} p.tern");
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_NE(r.out.find("\"acc\": 128"), std::string::npos) << r.out;
+  folder.write("keys.txt", "z\n");
+  r = quill(folder, "run --json --keys-file keys.txt p.tern");
+  EXPECT_NE(r.out.find("\"acc\": 185"), std::string::npos) << r.out;
+  r = quill(folder, "run --keys A p.tern");  // the second wait never ends
+  EXPECT_EQ(r.exit_code, 1);
+  EXPECT_NE(r.out.find("ended waiting for a key"), std::string::npos) << r.out;
+  assemble(folder, "loop: jmp loop\n");
+  r = quill(folder, "run --seconds 0.2 p.tern");
+  EXPECT_EQ(r.exit_code, 1);
+  EXPECT_NE(r.out.find("ended at the time limit"), std::string::npos) << r.out;
+}
+
+TEST(QuillRun, ScreenshotIsAValidPngOfTheFinalPicture) {
+  TempFolder folder;
+  assemble(folder, "sys -160003, 0, 1\nsys -160003, 159999, 1\nhalt\n");
+  const CommandResult r = quill(folder, "run --speed 0 --screenshot shot.png p.tern");
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  const std::string rows = png_rows(folder.read("shot.png"));
+  ASSERT_EQ(rows.size(), 320u * 1501u);
+  EXPECT_EQ(rows.substr(0, 7), std::string("\0\xFF\xFF\xFF\0\0\0", 7));  // filter byte, white, black
+  EXPECT_EQ(rows.substr(rows.size() - 6), std::string("\0\0\0\xFF\xFF\xFF", 6));
+  EXPECT_EQ(quill(folder, "run --screenshot no/such/folder/shot.png p.tern").exit_code, 1);
+}
+
+TEST(QuillRun, SaveWritesImagesThatTheEmulatorLoads) {
+  TempFolder folder;
+  assemble(folder, "sys -6, 300000, -77\nhalt\n");
+  const CommandResult r = quill(folder, "run --speed 0 --save saved p.tern");
+  EXPECT_EQ(r.exit_code, 1) << "no folder yet";
+  std::filesystem::create_directory(folder.file("saved"));
+  ASSERT_EQ(quill(folder, "run --speed 0 --save saved p.tern").exit_code, 0);
+  EXPECT_TRUE(folder.exists("saved/memory_trits.txt"));
+  EXPECT_TRUE(folder.exists("saved/memory_tambrisk.txt"));
+  TestMemory memory(64'000'000);
+  ASSERT_TRUE(load_memory_files(memory.data(), memory.size, folder.file("saved/").c_str()));
+  EXPECT_EQ(memory.symbols(300000, 10), "J00000003H");
+  const CommandResult again = quill(folder, "run --json --speed 0 saved");  // a folder runs as the emulator boots it
+  EXPECT_EQ(again.exit_code, 0) << again.err;
+}
+
+TEST(QuillRun, TraceHasALinePerExecutedInstructionAndBreakStopsBeforeTheAddress) {
+  TempFolder folder;
+  assemble(folder, "lit 5\npush 1\njsr f, 7\nhalt\nf: push 0\nadd 0 0\nret\n");
+  CommandResult r = quill(folder, "run --json --trace trace.txt p.tern");
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  const std::string trace = folder.read("trace.txt");
+  EXPECT_EQ(std::count(trace.begin(), trace.end(), '\n'), 11);
+  EXPECT_EQ(trace.substr(0, trace.find('\n')), "216679: lit 5                  ; acc=5 depth=0");
+  EXPECT_NE(trace.find(": add 0 0                ; acc=14 depth=1\n"), std::string::npos) << trace;
+  EXPECT_NE(r.out.find("\"executed\": 11"), std::string::npos);
+  r = quill(folder, "run --json --break 216681 p.tern");
+  EXPECT_EQ(r.exit_code, 1);
+  EXPECT_NE(r.out.find("\"pc\": 216681, \"acc\": 5, \"depth\": 0, \"executed\": 1,"), std::string::npos) << r.out;
+  EXPECT_EQ(r.err, "quill run: ended at the breakpoint\n");
+}
+
+// The console as a user meets it. The golden digests are FNV-1a of the PNG's
+// rows; after a deliberate change to the console, run this test and copy the
+// digest it prints into the table (and look at the screenshot first).
+struct GoldenPicture {
+  const char* keys;
+  uint64_t digest;
+};
+constexpr GoldenPicture kGoldenPictures[] = {
+    {"help{enter}ab{backspace}", 0xc8526f68228881a9},                // echo, cursor, Backspace
+    {"help{enter}help{enter}help{enter}help{enter}x", 0x3c6f0e65d450ceff},  // the last help scrolls the title away and back
+};
+
+TEST(Console, AnswersWithTheExpectedPictures) {
+  TempFolder folder;
+  ASSERT_EQ(quill(folder, "asm '" + kConsole + "' -o console.txt").exit_code, 0);
+  for (const GoldenPicture& golden : kGoldenPictures) {
+    const CommandResult r =
+        quill(folder, std::string("run --json --speed 0 --keys '") + golden.keys + "' --screenshot s.png console.txt");
+    EXPECT_EQ(r.exit_code, 1);
+    EXPECT_NE(r.out.find("\"status\": 1,"), std::string::npos) << r.out;
+    const std::string rows = png_rows(folder.read("s.png"));
+    ASSERT_FALSE(rows.empty());
+    EXPECT_EQ(fnv1a(rows), golden.digest) << golden.keys << ": digest 0x" << std::hex << fnv1a(rows);
+  }
+}
+
+TEST(Console, RunsItsCommandsAndHalts) {
+  TempFolder folder;
+  ASSERT_EQ(quill(folder, "asm '" + kConsole + "' -o console.txt").exit_code, 0);
+  const CommandResult r =
+      quill(folder, "run --json --speed 0 --keys 'colors{enter}cores{enter}speed 5000000{enter}time{enter}halt{enter}'"
+                    " console.txt");
+  EXPECT_EQ(r.exit_code, 0) << r.out << r.err;
+  EXPECT_NE(r.out.find("\"status\": 2,"), std::string::npos) << r.out;
+}
+
+TEST(Console, DisassemblesToSourceThatAssemblesToTheSameImage) {
+  TempFolder folder;
+  ASSERT_EQ(quill(folder, "asm '" + kConsole + "' -o console.tern -s console.sym").exit_code, 0);
+  ASSERT_EQ(quill(folder, "dis console.tern -s console.sym -o back.tasm").exit_code, 0);
+  ASSERT_EQ(quill(folder, "asm back.tasm -o back.tern").exit_code, 0);
+  EXPECT_EQ(folder.read("back.tern"), folder.read("console.tern"));
+}
+
+}  // namespace
+}  // namespace quill::test

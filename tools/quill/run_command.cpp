@@ -1,0 +1,278 @@
+// quill run: boots a memory image on the headless host (the application's runner,
+// host services, cores and fetch, without a window) and reports how it ended.
+#include <cinttypes>
+#include <cstdio>
+#include <cstring>
+#include <sys/stat.h>
+
+#include "codec/image_files.h"
+#include "host/framebuffer.h"
+#include "host/headless.h"
+#include "host/keyboard.h"
+#include "platform/clock.h"
+#include "tools/image/image_file.h"
+#include "tools/image/png.h"
+#include "tools/quill/cli.h"
+#include "tools/quill/commands.h"
+#include "tools/quill/key_script.h"
+#include "tools/quill/run_watch.h"
+
+namespace quill::cli {
+
+namespace {
+
+constexpr char kHelp[] = R"(Usage: quill run [OPTIONS] IMAGE
+
+Runs a memory image (text or trit format, loaded from address 0; or a folder
+holding memory_trits.txt or memory_tambrisk.txt, loaded as the emulator does)
+without a window, with the emulator's runner, pacing, host calls, auxiliary
+cores and network fetch. The run ends when the machine stops, at the step or
+time limit, at the breakpoint, or when the program waits for a key and no
+scripted key is left.
+
+Options:
+      --entry ADDRESS   start address (default 216679)
+      --steps N         end after N instructions
+      --seconds S       end after S seconds of wall-clock time (e.g. 2 or 0.5)
+      --speed S         instructions per second (default 64000000; 0 unpaced)
+      --keys TEXT       keys to queue, e.g. "help{enter}" (see below)
+      --keys-file FILE  keys to queue, read from FILE (same notation)
+      --screenshot PNG  write the final picture (500 x 320) as a PNG file
+      --save FOLDER     write both memory image files into FOLDER at the end
+      --trace FILE      write one line per executed instruction: address,
+                        instruction, then acc and depth after it ("-": stdout)
+      --break ADDRESS   end when pc reaches ADDRESS, before executing it
+      --json            print the final state as one JSON object
+  -h, --help            show this help
+
+Keys: characters are queued as their character codes; {enter} {backspace}
+{left} {right} {up} {down} {delete} {escape} {home} {end} {ctrl-s} {ctrl-d}
+{tab} {shift-enter} are the special keys 100 .. 113, {N} is key code N, {{ is
+"{", and a line break is {enter}.
+
+Exit codes: 0 the machine halted, 1 it ended otherwise (or an output could not
+be written), 2 bad usage or an unreadable image.
+)";
+
+const std::vector<OptionDef> kOptions = {
+    {nullptr, "--entry", true},      {nullptr, "--steps", true},     {nullptr, "--seconds", true},
+    {nullptr, "--speed", true},      {nullptr, "--keys", true},      {nullptr, "--keys-file", true},
+    {nullptr, "--screenshot", true}, {nullptr, "--save", true},      {nullptr, "--trace", true},
+    {nullptr, "--break", true},      {nullptr, "--json", false},     {"-h", "--help", false},
+};
+
+enum class EndReason { machine, steps, seconds, idle, breakpoint };
+
+struct RunRequest {
+  std::string image, screenshot, save_folder, trace_path;
+  HeadlessOptions options;
+  uint64_t time_limit_ms = 0;  // 0: none
+  std::vector<int64_t> keys;
+  bool json = false, break_set = false;
+  uint64_t break_address = 0;
+};
+
+// "2", "0.5", "1.25": seconds with up to three decimals, as milliseconds.
+bool parse_seconds(const std::string& text, uint64_t& ms) {
+  const size_t dot = text.find('.');
+  uint64_t whole = 0, fraction = 0;
+  const std::string head = text.substr(0, dot);
+  if (!parse_count(head, 1'000'000'000, whole)) return false;
+  if (dot != std::string::npos) {
+    std::string tail = text.substr(dot + 1);
+    if (tail.empty() || tail.size() > 3 || !parse_count(tail, 999, fraction)) return false;
+    for (size_t k = tail.size(); k < 3; ++k) fraction *= 10;
+  }
+  ms = whole * 1000 + fraction;
+  return ms > 0;
+}
+
+int add_keys(const std::string& script, RunRequest& request) {
+  std::vector<int64_t> codes;
+  std::string error;
+  if (!parse_key_script(script, codes, error)) return usage_error("run", "keys: " + error);
+  request.keys.insert(request.keys.end(), codes.begin(), codes.end());
+  return kExitOk;
+}
+
+int read_option(const ParsedOption& o, RunRequest& request) {
+  HeadlessOptions& run = request.options;
+  if (o.name == "--entry" && !parse_count(o.value, kMainMemoryTrytes - 1, run.boot_address)) {
+    return usage_error("run", "bad --entry address (0 to 63999999)");
+  }
+  if (o.name == "--steps" && (!parse_count(o.value, UINT64_MAX, run.step_limit) || run.step_limit == 0)) {
+    return usage_error("run", "bad --steps count");
+  }
+  if (o.name == "--speed" && !parse_count(o.value, UINT64_MAX, run.speed)) return usage_error("run", "bad --speed");
+  if (o.name == "--seconds" && !parse_seconds(o.value, request.time_limit_ms)) {
+    return usage_error("run", "bad --seconds (a positive number, at most three decimals)");
+  }
+  if (o.name == "--break") {
+    if (!parse_count(o.value, kMainMemoryTrytes - 1, request.break_address)) return usage_error("run", "bad --break address");
+    request.break_set = true;
+  }
+  if (o.name == "--keys") return add_keys(o.value, request);
+  if (o.name == "--keys-file") {
+    std::string text;
+    if (!read_text_file(o.value, text)) return usage_error("run", "cannot read '" + o.value + "'");
+    return add_keys(text, request);
+  }
+  if (o.name == "--screenshot") request.screenshot = o.value;
+  if (o.name == "--save") request.save_folder = o.value;
+  if (o.name == "--trace") request.trace_path = o.value;
+  if (o.name == "--json") request.json = true;
+  return kExitOk;
+}
+
+int read_request(const std::vector<std::string>& args, RunRequest& request, bool& help) {
+  ParsedArgs parsed;
+  std::string error;
+  if (!parse_args(args, kOptions, parsed, error)) return usage_error("run", error);
+  for (const ParsedOption& o : parsed.options) {
+    if (o.name == "--help") return help = true, kExitOk;
+  }
+  for (const ParsedOption& o : parsed.options) {
+    if (const int code = read_option(o, request); code != kExitOk) return code;
+  }
+  if (parsed.positional.size() != 1) {
+    return usage_error("run", parsed.positional.empty() ? "no image given" : "more than one image given");
+  }
+  request.image = parsed.positional[0];
+  return kExitOk;
+}
+
+bool is_folder(const std::string& path) {
+  struct stat info {};
+  return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+std::string with_separator(const std::string& folder) {
+  return folder.empty() || folder.back() == '/' ? folder : folder + "/";
+}
+
+// Puts the image into the host's memory from address 0, as the emulator loads it.
+int load_image(HeadlessHost& host, const std::string& path) {
+  if (is_folder(path)) {
+    if (headless_load_folder(host, with_separator(path).c_str())) return kExitOk;
+    return usage_error("run", "no readable memory image in folder '" + path + "'");
+  }
+  std::vector<uint8_t> trits;
+  std::string error;
+  if (!read_image_file(path, trits, error)) return usage_error("run", error);
+  if (trits.size() > 3 * host.size) return usage_error("run", path + " is larger than the memory");
+  std::memcpy(host.memory, trits.data(), trits.size());
+  return kExitOk;
+}
+
+// Feeds the keys as the queue takes them and waits for an end; returns why it ended.
+EndReason drive(HeadlessHost& host, const RunRequest& request) {
+  const uint64_t start_ns = clock_now_ns();
+  size_t next_key = 0;
+  for (;;) {
+    while (next_key < request.keys.size() && headless_push_key(host, request.keys[next_key])) ++next_key;
+    if (headless_wait_end(host, 10)) break;
+    const uint64_t elapsed_ms = (clock_now_ns() - start_ns) / 1'000'000;
+    if (request.time_limit_ms != 0 && elapsed_ms >= request.time_limit_ms) {
+      headless_request_quit(host);
+      return EndReason::seconds;
+    }
+    if (next_key == request.keys.size() && waiting_for_key(host.processor->host)) {
+      headless_request_quit(host);
+      return EndReason::idle;
+    }
+  }
+  return EndReason::machine;
+}
+
+// Why a run that ended by itself ended; after the join.
+EndReason own_end(const Machine& machine, const RunRequest& request, const RunWatch& watch) {
+  if (watch.broke) return EndReason::breakpoint;
+  const uint64_t limit = request.options.step_limit;
+  if (!machine_stopped(machine) && limit != 0 && machine.executed >= limit) return EndReason::steps;
+  return EndReason::machine;
+}
+
+std::string value_text(int64_t v) { return v == NIL ? "nil" : std::to_string(v); }
+
+void report(const Machine& machine, uint64_t frame_counter, EndReason reason, bool json) {
+  static constexpr const char* kReasons[] = {"", "at the step limit", "at the time limit",
+                                             "waiting for a key, none left to give", "at the breakpoint"};
+  const char* why = kReasons[static_cast<int>(reason)];
+  if (json) {
+    std::printf("{\"status\": %u, \"status_text\": \"%s\", \"pc\": %" PRIu64 ", \"acc\": %s, \"depth\": %u, "
+                "\"executed\": %" PRIu64 ", \"frame_counter\": %" PRIu64 "}\n",
+                machine.status, status_text(machine.status), machine.pc,
+                machine.acc == NIL ? "null" : std::to_string(machine.acc).c_str(), machine.depth, machine.executed,
+                frame_counter);
+    if (reason != EndReason::machine) std::fprintf(stderr, "quill run: ended %s\n", why);
+    return;
+  }
+  std::printf("%s after %" PRIu64 " instructions: pc %" PRIu64 ", acc %s, depth %u, frame %" PRIu64 "\n",
+              status_text(machine.status), machine.executed, machine.pc, value_text(machine.acc).c_str(),
+              machine.depth, frame_counter);
+  if (reason != EndReason::machine) std::printf("ended %s\n", why);
+}
+
+// The screenshot and the saved images; false when one could not be written.
+bool write_outputs(HeadlessHost& host, const RunRequest& request, uint32_t* picture) {
+  bool ok = true;
+  if (!request.screenshot.empty()) {
+    std::string png;
+    if (!encode_png(picture, kFrameWidth, kFrameHeight, png) || !write_text_file(request.screenshot, png)) {
+      ok = failure("run", "cannot write '" + request.screenshot + "'") == kExitOk;
+    }
+  }
+  if (!request.save_folder.empty() && !headless_save(host, with_separator(request.save_folder).c_str())) {
+    ok = failure("run", "cannot save the memory images into '" + request.save_folder + "'") == kExitOk;
+  }
+  return ok;
+}
+
+int run_loaded(HeadlessHost& host, RunRequest& request) {
+  RunWatch watch;
+  if (!request.trace_path.empty()) {
+    watch.trace = request.trace_path == "-" ? stdout : std::fopen(request.trace_path.c_str(), "w");
+    if (watch.trace == nullptr) return failure("run", "cannot write '" + request.trace_path + "'");
+  }
+  watch.break_set = request.break_set;
+  watch.break_address = request.break_address;
+  if (watch.trace != nullptr || watch.break_set) {
+    request.options.step_hook = run_watch_step;
+    request.options.step_context = &watch;
+  }
+  if (!headless_start(host, request.options)) return failure("run", "cannot start the processor");
+  EndReason reason = drive(host, request);
+  headless_join(host);
+  const Machine& machine = headless_machine(host);
+  if (reason == EndReason::machine) reason = own_end(machine, request, watch);
+  run_watch_finish(watch, machine);
+  bool ok = watch.trace == nullptr || watch.trace == stdout || std::fclose(watch.trace) == 0;
+  if (!ok) (void)failure("run", "cannot write '" + request.trace_path + "'");
+  auto* picture = static_cast<uint32_t*>(std::malloc(sizeof(uint32_t) * kPixelCount));
+  if (picture == nullptr) return failure("run", "out of memory");
+  const uint64_t frame_counter = headless_copy_framebuffer(host, picture);
+  report(machine, frame_counter, reason, request.json);
+  ok = write_outputs(host, request, picture) && ok;
+  std::free(picture);
+  if (!ok) return kExitFailure;
+  return machine.status == status_halted ? kExitOk : kExitFailure;
+}
+
+}  // namespace
+
+int run_command(const std::vector<std::string>& args) {
+  RunRequest request;
+  bool help = false;
+  if (const int code = read_request(args, request, help); code != kExitOk || help) {
+    if (help) std::fputs(kHelp, stdout);
+    return code;
+  }
+  HeadlessHost host;
+  if (!headless_create(host, kMainMemoryTrytes)) return failure("run", "out of memory");
+  int code = load_image(host, request.image);
+  if (code == kExitOk) code = run_loaded(host, request);
+  headless_destroy(host);
+  return code;
+}
+
+}  // namespace quill::cli
