@@ -2,12 +2,11 @@
 // error, and images that the emulator's loader accepts.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
 #include <cstdio>
 
 #include "codec/image_files.h"
 #include "support/temp_folder.h"
+#include "support/test_process.h"
 #include "support/test_memory.h"
 #include "tools/asm/assembler.h"
 
@@ -21,10 +20,8 @@ struct CommandResult {
 };
 
 CommandResult quill(const TempFolder& folder, const std::string& arguments) {
-  const std::string command = "cd '" + folder.path + "' && '" + QUILL_BINARY + "' " + arguments + " >out.txt 2>err.txt";
-  const int status = std::system(command.c_str());
   CommandResult r;
-  r.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  r.exit_code = run_command(folder.path, QUILL_BINARY, arguments);
   r.out = folder.read("out.txt");
   r.err = folder.read("err.txt");
   return r;
