@@ -19,11 +19,20 @@ struct CommandResult {
   std::string err;  // standard error
 };
 
+// Windows writes text streams with CRLF line ends; compare the lines themselves.
+std::string lines_of(std::string text) {
+  std::string out;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) out += text[i];
+  }
+  return out;
+}
+
 CommandResult quill(const TempFolder& folder, const std::string& arguments) {
   CommandResult r;
   r.exit_code = run_command(folder.path, QUILL_BINARY, arguments);
-  r.out = folder.read("out.txt");
-  r.err = folder.read("err.txt");
+  r.out = lines_of(folder.read("out.txt"));
+  r.err = lines_of(folder.read("err.txt"));
   return r;
 }
 
