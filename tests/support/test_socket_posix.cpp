@@ -6,6 +6,7 @@
 
 #include <csignal>
 #include <cstdlib>
+#include <initializer_list>
 
 #include "support/test_socket.h"
 
