@@ -10,7 +10,7 @@ JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 WINE_ENV = WINEPREFIX=$(CURDIR)/build/windows/wine-prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 QUIET = </dev/null >/dev/null 2>&1
 
-.PHONY: run test test-windows deps deps-windows release debug tsan windows bench clean
+.PHONY: run test test-windows deps deps-windows release debug tsan windows bench fuzz clean
 
 run: release
 	./build/release/src/app/quillomar
@@ -27,6 +27,13 @@ test-windows: windows
 
 bench: release
 	./build/release/bench/quill_bench
+
+# Needs clang (not part of `make test`): fuzzes machine_run against machine_step for a minute.
+fuzz: deps
+	cmake --preset fuzz >/dev/null
+	cmake --build --preset fuzz -j $(JOBS) --target run_fuzzer
+	mkdir -p build/fuzz/corpus
+	./build/fuzz/tests/fuzz/run_fuzzer -max_total_time=60 build/fuzz/corpus tests/fuzz/corpus
 
 release: deps
 	cmake --preset release >/dev/null

@@ -1,5 +1,7 @@
 #include "cpu/machine.h"
 
+#include "cpu/decoded_table.h"
+
 namespace quill {
 
 const char* status_text(uint32_t status) {
@@ -11,6 +13,7 @@ const char* status_text(uint32_t status) {
 }
 
 void machine_reset(Machine& machine, uint8_t* memory, uint64_t size) {
+  machine_release(machine);
   for (CallFrame& frame : machine.frames) frame = CallFrame{};
   machine.memory = memory;
   machine.size = size;
@@ -21,6 +24,11 @@ void machine_reset(Machine& machine, uint8_t* memory, uint64_t size) {
   machine.status = status_ready;
   machine.host_hook = nullptr;
   machine.host_context = nullptr;
+}
+
+void machine_release(Machine& machine) {
+  decoded_table_free(machine.decoded);
+  machine.decoded = nullptr;
 }
 
 }  // namespace quill

@@ -2,6 +2,8 @@
 //
 // A Machine is stepped by exactly one thread; nothing in it is atomic or locked.
 // It does not own its memory: whoever creates it allocates and frees the trytes.
+// It does own the fast engine's decoded table, which machine_run allocates on
+// first use: see machine_release for who must free it.
 #pragma once
 
 #include <cstdint>
@@ -34,6 +36,8 @@ static_assert(uint32_t{status_memory_end} == uint32_t{literal_memory_end} &&
 // may set the machine's status to status_budget_reached to make the runner yield.
 using HostHook = int32_t (*)(void* host_context, int64_t call, int64_t argument, int64_t* result);
 
+struct DecodedTable;  // the fast engine's side table (cpu/decoded_table.h)
+
 struct ValueStack {
   int64_t values[kStackCapacity] = {};  // values[0] is the bottom, values[count-1] the top
   uint8_t count = 0;
@@ -55,6 +59,7 @@ struct Machine {
   uint32_t status = status_ready;
   HostHook host_hook = nullptr;
   void* host_context = nullptr;
+  DecodedTable* decoded = nullptr;  // made by machine_run, freed by machine_release
 };
 
 // The fixed text of a status code; "unknown" for codes above 8.
@@ -62,7 +67,18 @@ struct Machine {
 
 // Puts `machine` in the state of a new core over `memory` (which the caller fills):
 // every frame empty, pc 0, depth 0, executed 0, status ready, acc NIL, no hook.
+// Releases the decoded table first, so `machine` must be default-initialised or
+// zero-filled, or a machine that was reset before.
 void machine_reset(Machine& machine, uint8_t* memory, uint64_t size);
+
+// Frees the decoded table that machine_run keeps in `machine` and clears the
+// pointer; safe to call again, and on a machine that never ran. Whoever frees a
+// machine's memory or discards the Machine calls it first: the application at
+// shutdown, a core slot before it reuses or zeroes its Machine and at shutdown.
+// Not while the machine runs (call it from the thread that runs it, or after
+// joining that thread). A Machine that has run must not be copied: both copies
+// would hold the same table.
+void machine_release(Machine& machine);
 
 // True when the status says the machine will not be stepped again (2 or more).
 [[nodiscard]] inline bool machine_stopped(const Machine& machine) { return machine.status >= status_halted; }

@@ -1,8 +1,10 @@
 // Writes into a Machine's memory from outside the step (host services, loaders).
 //
 // Everything that changes the trytes of a machine that may run again goes through
-// these, never through the codec functions on the raw array, so that the processor
-// can keep whatever it derives from memory in step with it.
+// these, never through the codec functions on the raw array: machine_run keeps
+// decoded instructions in a side table, and these clear the entries a write can
+// affect. Called from the thread that runs the machine (a host hook, between
+// batches) or while no thread runs it.
 #pragma once
 
 #include <cstdint>
@@ -19,5 +21,10 @@ namespace quill {
 
 // put_tryte on the machine's memory; `address` must be below size.
 void machine_put_tryte(Machine& machine, uint64_t address, uint8_t tryte_value);
+
+// Tells the machine that `count` trytes from `first_tryte` were changed by some
+// other means (an image load, a copy into a core's memory, a bulk fill). Cheap
+// when nothing there has been executed; ranges beyond the memory are ignored.
+void machine_memory_changed(Machine& machine, uint64_t first_tryte, uint64_t count);
 
 }  // namespace quill

@@ -1,35 +1,12 @@
 #include "cpu/step.h"
 
-#include <array>
-
 #include "codec/literal.h"
 #include "codec/packed.h"
+#include "cpu/opcode.h"
 
 namespace quill {
 
 namespace {
-
-enum OpKind : uint8_t { op_literal, op_return, op_pop, op_push, op_add, op_sub, op_call, op_jump, op_invalid };
-
-// Indexed by TryteValue or kNoTryte: what the tryte at pc executes as.
-constexpr std::array<OpKind, 256> op_kind_table() {
-  std::array<OpKind, 256> t{};
-  for (auto& k : t) k = op_invalid;
-  for (uint8_t tv = 0; tv < 27; ++tv) {
-    switch (kSymbolAlphabet[tv]) {
-      case '.': t[tv] = op_return; break;
-      case '<': t[tv] = op_pop; break;
-      case '>': t[tv] = op_push; break;
-      case '+': t[tv] = op_add; break;
-      case '-': t[tv] = op_sub; break;
-      case '=': t[tv] = op_call; break;
-      case '~': t[tv] = op_jump; break;
-      default: t[tv] = op_literal; break;
-    }
-  }
-  return t;
-}
-constexpr auto kOpKind = op_kind_table();
 
 // Decodes the N operand trytes after pc into stack numbers: 0 when all are digit
 // symbols, else the failure status (memory end before cannot decode).
@@ -53,15 +30,6 @@ inline uint32_t complete(Machine& m, uint64_t next) {
   m.executed += 1;
   m.pc = next;
   return m.status;
-}
-
-inline int64_t pop(ValueStack& s) { return s.count ? s.values[--s.count] : NIL; }
-
-inline int64_t add_or_subtract(OpKind kind, int64_t a, int64_t b) {
-  if (a != NIL && b != NIL) return range_or_nil(kind == op_add ? a + b : a - b);
-  if (a == NIL && b == NIL) return NIL;
-  const int64_t x = a == NIL ? b : a;  // the missing operand counts as equal to the present one
-  return kind == op_add ? range_or_nil(x + x) : 0;
 }
 
 // "=" with a NIL target: store the value V in packed form at the address in acc.
@@ -133,7 +101,7 @@ inline uint32_t return_or_halt(Machine& m) {
   m.status = status_ready;
   const uint64_t pc = m.pc;
   if (pc >= m.size) return fail(m, status_memory_end);
-  const OpKind kind = kOpKind[tryte_value_at(m.memory, pc)];
+  const OpKind kind = op_kind(tryte_value_at(m.memory, pc));
   ValueStack* stacks = m.frames[m.depth].stacks;
   uint8_t s[4];
   switch (kind) {
@@ -149,7 +117,7 @@ inline uint32_t return_or_halt(Machine& m) {
     case op_invalid: return fail(m, status_cannot_decode);
     case op_pop:
       if (const uint32_t bad = decode_operands<1>(m, pc, s)) return fail(m, bad);
-      m.acc = pop(stacks[s[0]]);
+      m.acc = pop_value(stacks[s[0]]);
       return complete(m, pc + 2);
     case op_push: {
       if (const uint32_t bad = decode_operands<1>(m, pc, s)) return fail(m, bad);
@@ -161,25 +129,25 @@ inline uint32_t return_or_halt(Machine& m) {
     case op_add:
     case op_sub: {
       if (const uint32_t bad = decode_operands<2>(m, pc, s)) return fail(m, bad);
-      const int64_t a = pop(stacks[s[0]]);
-      const int64_t b = pop(stacks[s[1]]);
-      m.acc = add_or_subtract(kind, a, b);
+      const int64_t a = pop_value(stacks[s[0]]);
+      const int64_t b = pop_value(stacks[s[1]]);
+      m.acc = kind == op_add ? add_values(a, b) : subtract_values(a, b);
       return complete(m, pc + 3);
     }
     case op_call: {
       if (const uint32_t bad = decode_operands<2>(m, pc, s)) return fail(m, bad);
-      const int64_t target = pop(stacks[s[0]]);
-      const int64_t value = pop(stacks[s[1]]);
+      const int64_t target = pop_value(stacks[s[0]]);
+      const int64_t value = pop_value(stacks[s[1]]);
       if (target == NIL) return store(m, value, pc + 3);
       if (target < 0) return host_call(m, target, value, pc + 3);
       return call(m, static_cast<uint64_t>(target), value, pc + 3);
     }
     case op_jump: {
       if (const uint32_t bad = decode_operands<4>(m, pc, s)) return fail(m, bad);
-      const int64_t u = pop(stacks[s[0]]);
-      const int64_t p = pop(stacks[s[1]]);
-      const int64_t q = pop(stacks[s[2]]);
-      const int64_t r = pop(stacks[s[3]]);
+      const int64_t u = pop_value(stacks[s[0]]);
+      const int64_t p = pop_value(stacks[s[1]]);
+      const int64_t q = pop_value(stacks[s[2]]);
+      const int64_t r = pop_value(stacks[s[3]]);
       return jump(m, u, p, q, r);
     }
   }
@@ -190,7 +158,7 @@ inline uint32_t return_or_halt(Machine& m) {
 
 uint32_t machine_step(Machine& machine) { return step(machine); }
 
-uint32_t machine_run(Machine& machine, uint64_t max_steps) {
+uint32_t machine_run_reference(Machine& machine, uint64_t max_steps) {
   if (max_steps == 0 || machine_stopped(machine)) return machine.status;
   for (;;) {
     const uint32_t status = step(machine);

@@ -45,6 +45,7 @@ void processor_release(Processor& processor) {
   processor_join(processor);
   host_state_release(processor.host);
   event_destroy(processor.wake_event);
+  machine_release(processor.machine);  // the engine's decoded table; the memory is the caller's
 }
 
 }  // namespace quill

@@ -4,14 +4,14 @@
 
 namespace quill {
 
-bool exe_folder_from_path(const char* path, size_t length, char separator, char (&folder)[kExeFolderCapacity]) {
-  if (length == 0 || length >= kExeFolderCapacity) return false;
-  size_t kept = 0;  // up to and including the last separator
+bool folder_of_executable(const char* path, size_t length, char separator, char (&out)[kExeFolderCapacity]) {
+  if (length >= kExeFolderCapacity) return false;
+  size_t folder_length = 0;
   for (size_t i = 0; i < length; ++i) {
-    if (path[i] == separator) kept = i + 1;
+    if (path[i] == separator) folder_length = i + 1;
   }
-  std::memcpy(folder, path, kept);
-  folder[kept] = '\0';
+  std::memcpy(out, path, folder_length);
+  out[folder_length] = '\0';
   return true;
 }
 

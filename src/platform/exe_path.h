@@ -1,24 +1,22 @@
-// The folder that holds the running executable: where the memory image files live.
+// Where the running executable lives: its memory image files sit beside it.
 #pragma once
 
 #include <cstddef>
 
 namespace quill {
 
-// Room for the folder with its terminating NUL: the Windows path limit, kept by
-// every backend so that the same folders work, or fail, on every system.
-inline constexpr size_t kExeFolderCapacity = 260;
+inline constexpr size_t kExeFolderCapacity = 260;  // bytes, with the terminating NUL
 
-// Writes the executable's folder, ending in the path separator, into `folder`; the
-// empty string when its path names no folder. Returns false, `folder` untouched, when
-// the path cannot be read or needs kExeFolderCapacity characters or more. Any thread.
-[[nodiscard]] bool exe_folder(char (&folder)[kExeFolderCapacity]);
+// Cuts the executable's full `path` (`length` bytes, not NUL-terminated) after its
+// last `separator`, keeping the separator, into `out`; a path without one gives the
+// empty string. False, `out` untouched, when the full path needs kExeFolderCapacity
+// bytes or more, so a folder is never taken from a truncated path. Any thread.
+[[nodiscard]] bool folder_of_executable(const char* path, size_t length, char separator,
+                                        char (&out)[kExeFolderCapacity]);
 
-// The rule behind exe_folder. `path` holds the `length` characters that the system
-// wrote into a buffer of kExeFolderCapacity bytes: 0 means it failed and a full
-// buffer means the path was cut short, and both return false. Otherwise writes the
-// path up to and including its last `separator` (or "" when there is none).
-[[nodiscard]] bool exe_folder_from_path(const char* path, size_t length, char separator,
-                                        char (&folder)[kExeFolderCapacity]);
+// Writes the running executable's folder, ending in the system's separator, into
+// `out`. False, `out` untouched, when the system cannot tell the path or it is too
+// long for the rule above. Any thread.
+[[nodiscard]] bool executable_folder(char (&out)[kExeFolderCapacity]);
 
 }  // namespace quill

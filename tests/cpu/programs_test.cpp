@@ -43,6 +43,7 @@ TEST(WholeProgram, RunStopsWhereTheStepsStop) {
   TestMemory memory(100);
   ASSERT_TRUE(memory.load("15 >0 13 >1 +01 ."));
   Machine m = make_machine(memory);
+  test::ReleaseAtExit release{m};
   EXPECT_EQ(machine_run(m, 3), status_budget_reached);
   EXPECT_EQ(m.executed, 3u);
   EXPECT_EQ(machine_run(m, 0), status_budget_reached);  // an empty batch does nothing
@@ -70,6 +71,7 @@ TEST(BenchmarkWorkloads, LoopsCountDownAsDocumented) {
     TestMemory memory(10'000);
     ASSERT_TRUE(memory.load(read_program(c.file))) << c.file;
     Machine m = make_machine(memory);
+    test::ReleaseAtExit release{m};
     const uint64_t turns = 1000;
     EXPECT_EQ(machine_run(m, 2 + turns * c.per_turn), status_budget_reached) << c.file;
     EXPECT_EQ(m.pc, 12u) << c.file;
@@ -80,6 +82,7 @@ TEST(BenchmarkWorkloads, LoopsCountDownAsDocumented) {
   TestMemory memory(10'000);
   ASSERT_TRUE(memory.load(read_program("store_loop.tern")));
   Machine m = make_machine(memory);
+  test::ReleaseAtExit release{m};
   EXPECT_EQ(machine_run(m, 2 + 29), status_budget_reached);
   std::string stored;
   for (int i = 0; i < 8; ++i) stored += "4B43HD";

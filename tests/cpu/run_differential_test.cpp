@@ -1,90 +1,101 @@
 // machine_run must leave exactly the state of a machine_step loop, batch by batch.
 #include <gtest/gtest.h>
 
-#include "cpu/step.h"
+#include <fstream>
+#include <iterator>
+
+#include "cpu/engine.h"
+#include "support/differential.h"
 #include "support/machine_compare.h"
 #include "support/program_generator.h"
-#include "support/test_memory.h"
 
 namespace quill {
 namespace {
 
-using test::make_machine;
 using test::ProgramGenerator;
+using test::reference_batch;
 using test::same_machine;
-using test::TestMemory;
+using test::TwinMachine;
 
-// The runners' batch, written out one machine_step at a time.
-uint32_t reference_batch(Machine& m, uint64_t steps) {
-  if (steps == 0 || machine_stopped(m)) return m.status;
-  for (;;) {
-    if (machine_step(m) != status_ready) return m.status;
-    if (--steps == 0) return m.status = status_budget_reached;
-  }
-}
-
-// A deterministic host: some calls fail, some yield, some write into memory.
-struct ToyHost {
-  Machine* machine = nullptr;
-};
-
-int32_t toy_host(void* context, int64_t call, int64_t argument, int64_t* result) {
-  Machine& m = *static_cast<ToyHost*>(context)->machine;
-  if (call % 3 == 0) m.status = status_budget_reached;
-  if (argument != NIL && argument >= 0 && static_cast<uint64_t>(argument) < m.size) {
-    put_tryte(m.memory, static_cast<uint64_t>(argument), static_cast<uint8_t>(-call % 27));
-  }
-  *result = (call % 1000) * 1'000'000'000;  // sometimes beyond the value range
-  return call % 5 != 0;
-}
-
-struct Twin {
-  TestMemory memory;
-  Machine machine;
-  ToyHost host;
-  Twin(const std::string& program, uint64_t size) : memory(size), machine(make_machine(memory)) {
-    EXPECT_TRUE(memory.load(program));
-    host.machine = &machine;
-    machine.host_hook = toy_host;
-    machine.host_context = &host;
-  }
-};
-
-void run_both(const std::string& program, uint64_t size, ProgramGenerator& g, int batches) {
-  Twin fast(program, size), reference(program, size);
+// Runs both machines batch by batch, comparing everything after each batch.
+// Small batches end inside fused sequences; size 1 compares every instruction.
+void run_both(TwinMachine& fast, TwinMachine& reference, ProgramGenerator& g, int batches, const std::string& what) {
   for (int b = 0; b < batches && !machine_stopped(reference.machine); ++b) {
-    const uint64_t steps = static_cast<uint64_t>(g.below(b % 7 == 0 ? 2000 : 40));
+    const int shape = g.below(4);
+    const uint64_t steps = static_cast<uint64_t>(shape == 0 ? 1 : shape == 1 ? g.below(6) : g.below(b % 7 == 0 ? 2000 : 40));
     const uint32_t expected = reference_batch(reference.machine, steps);
-    ASSERT_EQ(machine_run(fast.machine, steps), expected) << "batch " << b << " of " << program;
-    ASSERT_TRUE(same_machine(fast.machine, reference.machine)) << "batch " << b << " of " << program;
+    ASSERT_EQ(machine_run(fast.machine, steps), expected) << "batch " << b << " of " << what;
+    ASSERT_TRUE(same_machine(fast.machine, reference.machine)) << "batch " << b << " of " << what;
   }
+}
+
+void run_program(const std::string& program, uint64_t size, ProgramGenerator& g, int batches) {
+  const auto bytes = test::memory_with(program, size);
+  if (bytes.empty()) return;  // the last literal ran past the end
+  TwinMachine fast(bytes), reference(bytes);
+  run_both(fast, reference, g, batches, program);
 }
 
 TEST(RunDifferential, GeneratedProgramsMatchTheStepLoop) {
   ProgramGenerator g(2024);
   for (int i = 0; i < 1500; ++i) {
     const uint64_t size = 40 + static_cast<uint64_t>(g.below(400));
-    const std::string program = g.program(static_cast<size_t>(size) - static_cast<size_t>(g.below(30)), static_cast<int64_t>(size));
-    TestMemory probe(size);
-    if (!probe.load(program)) continue;  // the last literal ran past the end
-    run_both(program, size, g, 60);
+    run_program(g.program(size - static_cast<uint64_t>(g.below(30)), static_cast<int64_t>(size)), size, g, 60);
+  }
+}
+
+TEST(RunDifferential, SelfModifyingJumpingAndHostCallingProgramsMatchTheStepLoop) {
+  ProgramGenerator g(7);
+  for (int i = 0; i < 2500; ++i) {
+    const uint64_t size = 60 + static_cast<uint64_t>(g.below(300));
+    run_program(g.hostile_program(size - static_cast<uint64_t>(g.below(40)), static_cast<int64_t>(size)), size, g, 80);
   }
 }
 
 TEST(RunDifferential, BrokenBytesAndTinyMemoriesMatchTheStepLoop) {
   ProgramGenerator g(77);
   for (int i = 0; i < 1500; ++i) {
-    const uint64_t size = 1 + static_cast<uint64_t>(g.below(12));
+    const uint64_t size = 1 + static_cast<uint64_t>(g.below(24));
     std::string program;
     for (uint64_t k = 0; k < size; ++k) program += kSymbolAlphabet[g.below(27)];
-    Twin fast(program, size), reference(program, size);
-    const size_t broken = static_cast<size_t>(g.below(static_cast<int>(3 * size)));
-    fast.memory.bytes[broken] = reference.memory.bytes[broken] = static_cast<uint8_t>(g.below(256));
-    for (int b = 0; b < 10; ++b) {
-      const uint64_t steps = static_cast<uint64_t>(g.below(5));
-      ASSERT_EQ(machine_run(fast.machine, steps), reference_batch(reference.machine, steps));
-      ASSERT_TRUE(same_machine(fast.machine, reference.machine)) << program;
-    }
+    auto bytes = test::memory_with(program, size);
+    bytes[static_cast<size_t>(g.below(static_cast<int>(bytes.size())))] = static_cast<uint8_t>(g.below(256));
+    TwinMachine fast(bytes), reference(bytes);
+    run_both(fast, reference, g, 12, program);
+  }
+}
+
+// Code that straddles page boundaries of the decoded table: fused runs, jumps and
+// the fall-through from one page into the next, near the end of a memory.
+TEST(RunDifferential, ProgramsAcrossTablePagesMatchTheStepLoop) {
+  ProgramGenerator g(99);
+  for (int i = 0; i < 300; ++i) {
+    const uint64_t size = 2 * 4096 + static_cast<uint64_t>(g.below(3)) * 4096 + static_cast<uint64_t>(g.below(40)) - 20;
+    std::vector<uint8_t> bytes(3 * size, '.');
+    const std::string program = g.hostile_program(200, static_cast<int64_t>(size));
+    const uint64_t at = 4096 - static_cast<uint64_t>(g.below(120));
+    TextImageReader reader{at, 0, false};
+    (void)text_image_feed(reader, bytes.data(), size, reinterpret_cast<const uint8_t*>(program.data()), program.size());
+    TwinMachine fast(bytes), reference(bytes);
+    fast.machine.pc = reference.machine.pc = at;
+    run_both(fast, reference, g, 40, program);
+  }
+}
+
+std::string read_program(const char* name) {
+  std::ifstream in(std::string(QUILL_SOURCE_DIR) + "/programs/bench/" + name, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+TEST(RunDifferential, BenchmarkWorkloadsMatchTheStepLoop) {
+  ProgramGenerator g(5);
+  for (const char* name : {"count_loop.tern", "call_loop.tern", "store_loop.tern"}) {
+    const auto bytes = test::memory_with(read_program(name), 10'000);
+    ASSERT_FALSE(bytes.empty()) << name;
+    TwinMachine fast(bytes), reference(bytes);
+    run_both(fast, reference, g, 3000, name);
+    EXPECT_EQ(machine_run(fast.machine, 100'000), reference_batch(reference.machine, 100'000));
+    EXPECT_TRUE(same_machine(fast.machine, reference.machine)) << name;
   }
 }
 

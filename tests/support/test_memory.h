@@ -44,4 +44,12 @@ inline Machine make_machine(TestMemory& memory) {
   return m;
 }
 
+// Frees the decoded table that machine_run left in a machine when the scope ends.
+struct ReleaseAtExit {
+  Machine& machine;
+  explicit ReleaseAtExit(Machine& m) : machine(m) {}
+  ReleaseAtExit(const ReleaseAtExit&) = delete;
+  ~ReleaseAtExit() { machine_release(machine); }
+};
+
 }  // namespace quill::test

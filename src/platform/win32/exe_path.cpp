@@ -4,11 +4,13 @@
 
 namespace quill {
 
-// GetModuleFileNameA returns the buffer's size when it had to cut the path short.
-bool exe_folder(char (&folder)[kExeFolderCapacity]) {
+// GetModuleFileNameA returns 0 on failure and the buffer's size when it had to cut
+// the path short; the folder rule refuses the latter.
+bool executable_folder(char (&out)[kExeFolderCapacity]) {
   char path[kExeFolderCapacity];
-  const DWORD n = GetModuleFileNameA(nullptr, path, static_cast<DWORD>(kExeFolderCapacity));
-  return exe_folder_from_path(path, n, '\\', folder);
+  const DWORD length = GetModuleFileNameA(nullptr, path, static_cast<DWORD>(kExeFolderCapacity));
+  if (length == 0) return false;
+  return folder_of_executable(path, length, '\\', out);
 }
 
 }  // namespace quill

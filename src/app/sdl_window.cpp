@@ -1,0 +1,187 @@
+// The window on SDL2: one resizable window painted through its window surface, fed
+// by SDL's key and text events. Closing the window, and SIGINT or SIGTERM (which
+// SDL turns into a quit event), end the message loop normally.
+#include <SDL.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "app/key_translation.h"
+#include "app/picture_layout.h"
+#include "app/sdl_keys.h"
+#include "app/window.h"
+#include "app/window_title.h"
+#include "host/framebuffer.h"
+
+namespace quill {
+namespace {
+
+constexpr int kClientWidth = 1000;
+constexpr int kClientHeight = 640;
+constexpr uint64_t kRepaintPeriodMs = 16;
+// The runner's end, posted from the runner thread. SDL's first user event number,
+// which only this window uses.
+constexpr uint32_t kRunnerEndedEvent = SDL_USEREVENT;
+
+// The client area as the window shows it, grown to the window's size when needed.
+struct Canvas {
+  uint32_t* pixels = nullptr;
+  size_t capacity = 0;  // pixels
+};
+
+bool canvas_reserve(Canvas& canvas, size_t count) {
+  if (count <= canvas.capacity) return true;
+  void* grown = std::realloc(canvas.pixels, count * sizeof(uint32_t));
+  if (grown == nullptr) return false;
+  canvas.pixels = static_cast<uint32_t*>(grown);
+  canvas.capacity = count;
+  return true;
+}
+
+// SDL falls back to drivers that draw into memory when no display answers; a
+// window nobody can see or close would run the machine unattended.
+bool shows_on_screen(const char* driver) {
+  return driver != nullptr && SDL_strcmp(driver, "offscreen") != 0 && SDL_strcmp(driver, "dummy") != 0 &&
+         SDL_strcmp(driver, "evdev") != 0;
+}
+
+SDL_Window* sdl_window(const Emulator& emulator) { return static_cast<SDL_Window*>(emulator.window); }
+
+// Copies the framebuffer under the lock and draws it, scaled and centred, outside
+// it. When the window surface or the canvas cannot be had nothing is drawn and
+// painted_frame stays, so the next tick tries again.
+void paint(Emulator& emulator, Canvas& canvas) {
+  SDL_Window* window = sdl_window(emulator);
+  SDL_Surface* surface = SDL_GetWindowSurface(window);
+  if (surface == nullptr) return;
+  const int width = surface->w;
+  const int height = surface->h;
+  const size_t count = static_cast<size_t>(width > 1 ? width : 1) * static_cast<size_t>(height > 1 ? height : 1);
+  if (!canvas_reserve(canvas, count)) return;
+  emulator.painted_frame = framebuffer_copy_for_paint(emulator.processor.host, emulator.display_pixels);
+  if (width <= 0 || height <= 0) return;
+  draw_picture(emulator.display_pixels, canvas.pixels, width, height);
+  (void)SDL_ConvertPixels(width, height, SDL_PIXELFORMAT_RGB888, canvas.pixels, width * 4,
+                          surface->format->format, surface->pixels, surface->pitch);
+  (void)SDL_UpdateWindowSurface(window);
+}
+
+void show_final_title(Emulator& emulator) {
+  char title[kTitleCapacity];
+  format_final_title(emulator.processor.stop_requested.load() != 0, emulator.processor.machine.status, title);
+  SDL_SetWindowTitle(sdl_window(emulator), title);
+}
+
+void press_key(Emulator& emulator, const SDL_KeyboardEvent& key) {
+  const KeyPress press = translate_key_press(key_from_sdl(key.keysym.sym), modifiers_from_sdl(key.keysym.mod));
+  if (press.action == KeyAction::push) (void)processor_push_key(emulator.processor, press.code);
+  if (press.action == KeyAction::stop) processor_request_stop(emulator.processor);
+}
+
+// Text typed with Alt held is a system key combination, not typing.
+void type_text(Emulator& emulator, const SDL_TextInputEvent& text) {
+  if (typing_with_alt(SDL_GetModState())) return;
+  int64_t codes[SDL_TEXTINPUTEVENT_TEXT_SIZE];
+  const size_t count = translate_typed_text(text.text, codes, SDL_TEXTINPUTEVENT_TEXT_SIZE);
+  for (size_t i = 0; i < count; ++i) (void)processor_push_key(emulator.processor, codes[i]);
+}
+
+enum class Handled { go_on, repaint, closed };
+
+Handled handle_event(Emulator& emulator, const SDL_Event& event) {
+  switch (event.type) {
+    case SDL_QUIT: return Handled::closed;
+    case SDL_WINDOWEVENT:
+      if (event.window.event == SDL_WINDOWEVENT_CLOSE) return Handled::closed;
+      if (event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED || event.window.event == SDL_WINDOWEVENT_EXPOSED) {
+        return Handled::repaint;
+      }
+      return Handled::go_on;
+    case SDL_KEYDOWN: press_key(emulator, event.key); return Handled::go_on;
+    case SDL_TEXTINPUT: type_text(emulator, event.text); return Handled::go_on;
+    case SDL_MOUSEBUTTONDOWN:
+      if (event.button.button == SDL_BUTTON_LEFT) (void)SDL_SetWindowInputFocus(sdl_window(emulator));
+      return Handled::go_on;
+    case kRunnerEndedEvent: show_final_title(emulator); return Handled::repaint;
+    default: return Handled::go_on;
+  }
+}
+
+}  // namespace
+
+void window_show_error(const char* text) {
+  std::fprintf(stderr, "%s\n", text);
+  (void)SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, kWindowTitle, text, nullptr);
+}
+
+void window_note_failure(const char* text) { std::fprintf(stderr, "quillomar: %s\n", text); }
+
+bool window_open(Emulator& emulator) {
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "0");  // SIGINT and SIGTERM close like the close button
+  SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
+  // The window surface is the plain system framebuffer (shared memory on X11), not
+  // an OpenGL texture: the picture is scaled here already, and no GL driver loads.
+  SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+  SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
+  if (SDL_Init(SDL_INIT_VIDEO) != 0) {
+    std::fprintf(stderr, "quillomar: cannot open a window: %s\n", SDL_GetError());
+    return false;
+  }
+  if (!shows_on_screen(SDL_GetCurrentVideoDriver())) {
+    std::fputs("quillomar: cannot open a window: no display (neither X11 nor Wayland answers)\n", stderr);
+    SDL_Quit();
+    return false;
+  }
+  SDL_Window* window = SDL_CreateWindow(kWindowTitle, SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, kClientWidth,
+                                        kClientHeight, SDL_WINDOW_RESIZABLE);
+  if (window == nullptr) {
+    std::fprintf(stderr, "quillomar: cannot create the window: %s\n", SDL_GetError());
+    SDL_Quit();
+    return false;
+  }
+  emulator.window = window;
+  return true;
+}
+
+void window_runner_ended(void*) {
+  SDL_Event event{};
+  event.type = kRunnerEndedEvent;
+  (void)SDL_PushEvent(&event);
+}
+
+bool window_run(Emulator& emulator) {
+  Canvas canvas;
+  bool paint_due = true;  // the first picture, before any frame was published
+  uint64_t next_tick_ms = SDL_GetTicks64() + kRepaintPeriodMs;
+  for (;;) {
+    if (paint_due) paint(emulator, canvas);
+    paint_due = false;
+    const uint64_t now_ms = SDL_GetTicks64();
+    if (now_ms >= next_tick_ms) {
+      next_tick_ms = now_ms + kRepaintPeriodMs;
+      paint_due = frame_needs_repaint(framebuffer_frame_counter(emulator.processor.host), emulator.painted_frame);
+      continue;
+    }
+    SDL_Event event;
+    if (SDL_WaitEventTimeout(&event, static_cast<int>(next_tick_ms - now_ms)) == 0) continue;
+    do {
+      const Handled handled = handle_event(emulator, event);
+      if (handled == Handled::closed) {
+        processor_request_quit(emulator.processor);
+        std::free(canvas.pixels);
+        return true;
+      }
+      paint_due = paint_due || handled == Handled::repaint;
+    } while (SDL_PollEvent(&event) != 0);
+  }
+}
+
+void window_destroy(Emulator& emulator) {
+  if (emulator.window == nullptr) return;
+  SDL_DestroyWindow(sdl_window(emulator));
+  emulator.window = nullptr;
+}
+
+void window_system_close() { SDL_Quit(); }
+
+}  // namespace quill

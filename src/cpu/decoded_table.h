@@ -1,0 +1,111 @@
+// The fast engine's side table: for each tryte address that has been executed,
+// what the instruction starting there needs (its handler, validated stack numbers,
+// a literal's value, its length), so the hot path decodes no trytes.
+//
+// The table is split into pages of kPageTrytes entries, allocated on first
+// execution inside them and kept until the table is freed; pages of memory that
+// is never executed cost nothing. An entry depends on the trytes from its address
+// up to kMaxSpan - 1 after it, so a write must clear the entries that start up to
+// kMaxSpan - 1 trytes before it (decoded_table_invalidate does).
+//
+// A table belongs to one Machine and is used only by the thread that runs it.
+#pragma once
+
+#include <cstdint>
+
+namespace quill {
+
+// Handlers of the engine. 0 (not decoded) is what calloc and invalidation leave.
+enum EngineOp : uint8_t {
+  eop_decode = 0,  // decode the instruction here, then dispatch on the result
+  eop_slow,        // execute one instruction with machine_step (beyond memory, no page)
+  eop_cross,       // fell through past a page's last entry: look the address up again
+  eop_literal,
+  eop_return,
+  eop_pop,
+  eop_push,
+  eop_add,
+  eop_sub,
+  eop_equals,  // "=": call, store, or (handed to machine_step) host call
+  eop_jump,
+  // Several instructions in one entry. The first one's fields sit where its own
+  // handler reads them, so a fused handler can always fall back to that one.
+  eop_literal_push1,  // a literal and 1..4 pushes of it, one handler per count
+  eop_literal_push2,
+  eop_literal_push3,
+  eop_literal_push4,
+  eop_pushes2,  // 2..4 pushes in a row, one handler per count
+  eop_pushes3,
+  eop_pushes4,
+  eop_add_push,
+  eop_sub_push,
+  eop_sub_push_jump,  // the count-down idiom: subtract, push the result, "~"
+  eop_count,
+};
+
+struct DecodedEntry {
+  uint8_t op = eop_decode;
+  uint8_t length = 0;      // trytes of the first instruction
+  uint8_t advance = 0;     // trytes of all the instructions of the entry
+  uint8_t pushes = 0;      // pushes of the eop_literal_push* and eop_pushes* entries
+  uint16_t stack[7] = {};  // operand stacks in instruction order, as byte offsets into a frame's stacks
+  int64_t value = 0;       // a literal's value
+};
+static_assert(sizeof(DecodedEntry) == 32);
+
+inline constexpr int kPageBits = 12;
+inline constexpr uint64_t kPageTrytes = uint64_t{1} << kPageBits;
+inline constexpr uint64_t kPageMask = kPageTrytes - 1;
+// Trytes one entry can depend on: a ten-tryte literal and the four pushes fused to it.
+inline constexpr uint64_t kMaxSpan = 18;
+// Entries after each page's last one, all eop_cross: falling through from the end
+// of a page advances at most kMaxSpan entries, so it lands on one of these.
+inline constexpr uint64_t kPadEntries = 24;
+// Pages beyond this many bytes are not allocated; their code runs one machine_step
+// at a time. Keeps the table bounded whatever a program executes.
+inline constexpr uint64_t kTablePageBytesLimit = uint64_t{64} << 20;
+
+struct DecodedTable {
+  const uint8_t* memory = nullptr;  // the memory and size the entries were decoded from
+  uint64_t size = 0;
+  DecodedEntry** pages = nullptr;   // page_count pointers, null until first execution
+  uint64_t page_count = 0;
+  uint64_t page_bytes = 0;          // bytes of the pages allocated so far
+  uint64_t directory_bytes = 0;
+  DecodedEntry outside{eop_slow};   // stands for every address with no entry
+};
+
+// A table for `size` trytes at `memory` with no page yet; nullptr when out of memory.
+[[nodiscard]] DecodedTable* decoded_table_create(const uint8_t* memory, uint64_t size);
+
+// Frees the table and its pages; nullptr is ignored.
+void decoded_table_free(DecodedTable* table);
+
+// The entry for `address`, allocating its page on first use; &table.outside when
+// the address is at or beyond the end of memory or the page cannot be allocated.
+[[nodiscard]] DecodedEntry* decoded_entry_slow(DecodedTable& table, uint64_t address);
+
+[[nodiscard]] inline DecodedEntry* decoded_entry(DecodedTable& table, uint64_t address) {
+  if (address < table.size) {
+    if (DecodedEntry* page = table.pages[address >> kPageBits]) return page + (address & kPageMask);
+  }
+  return decoded_entry_slow(table, address);
+}
+
+// Clears every entry that depends on a tryte in first .. first + count - 1.
+void decoded_table_invalidate(DecodedTable& table, uint64_t first, uint64_t count);
+
+// decoded_table_invalidate for a short write (count <= kPageTrytes - kMaxSpan) that
+// lies inside memory, skipping the call when no page around it holds entries.
+inline void decoded_table_note_write(DecodedTable& table, uint64_t first, uint64_t count) {
+  const uint64_t start = first >= kMaxSpan - 1 ? first - (kMaxSpan - 1) : 0;
+  if (table.pages[start >> kPageBits] == nullptr && table.pages[(first + count - 1) >> kPageBits] == nullptr) return;
+  decoded_table_invalidate(table, first, count);
+}
+
+// Bytes the table holds now: directory and pages (it only grows until freed).
+[[nodiscard]] inline uint64_t decoded_table_bytes(const DecodedTable& table) {
+  return sizeof(DecodedTable) + table.directory_bytes + table.page_bytes;
+}
+
+}  // namespace quill

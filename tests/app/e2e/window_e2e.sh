@@ -1,0 +1,231 @@
+#!/usr/bin/env bash
+# End-to-end test of the quillomar window under a private Xvfb server: the picture
+# on screen, keys typed through X, the final title, closing through the window
+# manager protocol and by SIGTERM (both save the memory), and the start-up failures.
+# Usage: window_e2e.sh QUILLOMAR QUILL PROGRAM.tasm SEND_CLOSE
+# Exit 0 passed, 1 failed, 77 skipped (only when no X server can be started).
+set -u
+QUILLOMAR=$1 QUILL=$2 PROGRAM=$3 SEND_CLOSE=$4
+MARK=300000          # where the program writes the cell 777 after the expected keys
+MARK_CELL=90000001IH # 777 as a cell: 1, 18, 17 in base 20
+FULL_TRIT_BYTES=192000000
+FULL_TEXT_BYTES=64000000
+
+# Under AddressSanitizer: SDL's X11 and D-Bus libraries leave allocations behind at
+# exit, some in libraries already unloaded, that leak checking cannot attribute or
+# suppress. Memory errors are still caught; the unit tests check for leaks.
+export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/quill-e2e-XXXXXX")
+xvfb_pid="" app_pid=""
+cleanup() {
+  [ -n "$app_pid" ] && kill -KILL "$app_pid" 2>/dev/null
+  [ -n "$xvfb_pid" ] && kill -TERM "$xvfb_pid" 2>/dev/null
+  wait 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+note() { echo "-- $*"; }
+
+# Polls `$@` every 0.2 s for up to $timeout seconds; true once it succeeds.
+poll() {
+  local timeout=$1; shift
+  local deadline=$((SECONDS + timeout))
+  until "$@"; do
+    [ $SECONDS -ge $deadline ] && return 1
+    sleep 0.2
+  done
+}
+
+for tool in Xvfb xdotool import convert; do
+  command -v "$tool" >/dev/null || { echo "missing $tool (scripts/install-deps installs it)"; exit 1; }
+done
+
+# A display of our own: Xvfb picks a free number and writes it to descriptor 3.
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+xvfb_pid=$!
+if ! poll 15 test -s "$work/display"; then
+  echo "SKIP: Xvfb cannot start"; cat "$work/xvfb.log"; exit 77
+fi
+export DISPLAY=":$(head -n1 "$work/display")"
+note "Xvfb on $DISPLAY"
+
+image="$work/image.txt"
+"$QUILL" asm "$PROGRAM" -o "$image" || { echo "FAIL: cannot assemble $PROGRAM"; exit 1; }
+
+# A folder holding the binary and, unless told otherwise, the program's text image.
+make_folder() {
+  mkdir -p "$1" && cp "$QUILLOMAR" "$1/quillomar" || return 1
+  [ "${2:-image}" = image ] && cp "$image" "$1/memory_tambrisk.txt"
+  return 0
+}
+
+# Starts quillomar from folder $1. A background job inherits SIGINT ignored; the
+# application is started with the default, as from a terminal.
+start_app() {
+  env --default-signal=INT,TERM "$1/quillomar" >"$work/out.txt" 2>"$work/err.txt" &
+  app_pid=$!
+}
+
+app_ended() {
+  local state
+  state=$(ps -o stat= -p "$app_pid" 2>/dev/null)
+  [ -z "$state" ] || [[ $state == Z* ]]
+}
+
+# Waits up to $1 seconds for the application started last to end; sets `rc`.
+wait_exit() {
+  if ! poll "$1" app_ended; then
+    fail "quillomar did not end within $1 s"
+    kill -KILL "$app_pid" 2>/dev/null
+  fi
+  wait "$app_pid" 2>/dev/null
+  rc=$?
+  app_pid=""
+  [ "$rc" = 0 ] || { echo "standard error of the run that ended with $rc:"; head -c 4000 "$work/err.txt"; }
+}
+
+find_window() { window=$(xdotool search --name '^Quillomar' 2>/dev/null | head -n1); [ -n "$window" ]; }
+title_is() { [ "$(xdotool getwindowname "$window" 2>/dev/null)" = "$1" ]; }
+expect_title() {
+  poll 20 title_is "$1" || fail "title is '$(xdotool getwindowname "$window" 2>/dev/null)', not '$1'"
+}
+
+# The window's pixels at the given points, as RRGGBB words.
+pixels_at() {
+  import -window "$window" "$work/shot.png" 2>/dev/null || return 1
+  local format=""
+  for point in "$@"; do format+="%[hex:p{$point}] "; done
+  convert "$work/shot.png" -format "${format% }" info: 2>/dev/null
+}
+
+# The framebuffer shows white at (3, 2) and (499, 319) and red at (10, 10), each as
+# a 2 x 2 block at twice its coordinates in the 1000 x 640 window.
+EXPECTED_POINTS=("6,4" "7,5" "5,4" "8,4" "6,3" "6,6" "20,20" "21,21" "19,20" "22,21" "998,638" "999,639" "997,638")
+EXPECTED_PIXELS="FFFFFF FFFFFF 000000 000000 000000 000000 FE007F FE007F 000000 000000 FFFFFF FFFFFF 000000"
+picture_shown() { [ "$(pixels_at "${EXPECTED_POINTS[@]}")" = "$EXPECTED_PIXELS" ]; }
+
+mark_of() { tail -c +$((MARK + 1)) "$1/memory_tambrisk.txt" | head -c 10; }
+file_size() { stat -c %s "$1" 2>/dev/null || echo missing; }
+expect_saved() {
+  [ "$(file_size "$1/memory_trits.txt")" = $FULL_TRIT_BYTES ] || fail "$1: trit file not saved in full"
+  [ "$(file_size "$1/memory_tambrisk.txt")" = $FULL_TEXT_BYTES ] || fail "$1: text file not saved in full"
+}
+
+note "keys, the picture, the halt title, and closing through WM_DELETE_WINDOW"
+run="$work/typed"
+make_folder "$run" && start_app "$run"
+if poll 20 find_window; then
+  [ "$(xdotool getwindowgeometry "$window" | sed -n 's/ *Geometry: //p')" = 1000x640 ] ||
+    fail "client area is not 1000x640"
+  poll 10 picture_shown || fail "picture: got '$(pixels_at "${EXPECTED_POINTS[@]}")'"
+  title_is Quillomar || fail "title while running is not 'Quillomar'"
+  # A click gives the window the keyboard.
+  xdotool mousemove --window "$window" 500 300 click 1
+  poll 5 test "$(xdotool getwindowfocus 2>/dev/null)" = "$window" || fail "a click did not focus the window"
+  # '#' has no code, Alt+x is a system key and F10 does nothing: none may reach the program.
+  xdotool type --delay 30 a
+  for key in shift+a numbersign alt+x Left ctrl+s F10 shift+Return Return; do xdotool key "$key"; sleep 0.05; done
+  expect_title "Quillomar - halted"
+  "$SEND_CLOSE" "$window" || fail "could not send WM_DELETE_WINDOW"
+  wait_exit 120; [ "$rc" = 0 ] || fail "exit code $rc after closing"
+  expect_saved "$run"
+  [ "$(mark_of "$run")" = $MARK_CELL ] || fail "saved memory lacks the program's mark: '$(mark_of "$run")'"
+else
+  fail "no window appeared"; cat "$work/err.txt"
+fi
+
+note "F12 stops the processor; SIGTERM closes and saves"
+run="$work/stopped"
+make_folder "$run" && start_app "$run"
+if poll 20 find_window; then
+  poll 10 picture_shown || fail "picture after start-up"
+  xdotool mousemove --window "$window" 500 300 click 1
+  xdotool type --delay 30 a
+  xdotool key F12
+  expect_title "Quillomar - processor stopped (F12)"
+  kill -TERM "$app_pid" 2>/dev/null
+  wait_exit 120; [ "$rc" = 0 ] || fail "exit code $rc after SIGTERM"
+  expect_saved "$run"
+  [ "$(mark_of "$run")" != $MARK_CELL ] || fail "the stopped program wrote its mark"
+else
+  fail "no window appeared"; cat "$work/err.txt"
+fi
+
+note "SIGINT closes and saves like the close button"
+run="$work/interrupted"
+make_folder "$run" && start_app "$run"
+if poll 20 find_window; then
+  kill -INT "$app_pid" 2>/dev/null
+  wait_exit 120; [ "$rc" = 0 ] || fail "exit code $rc after SIGINT"
+  expect_saved "$run"
+else
+  fail "no window appeared"; cat "$work/err.txt"
+fi
+
+note "no memory files: the load message, exit code 1, no file created"
+run="$work/empty"
+make_folder "$run" none && start_app "$run"
+# The box's name is UTF-8 only, which xdotool's search does not match.
+find_box() { window=$(xwininfo -root -tree | awk '$2 == "\"Quillomar\":" { print $1; exit }'); [ -n "$window" ]; }
+if poll 20 find_box; then
+  xdotool windowfocus --sync "$window" key Return
+  wait_exit 20; [ "$rc" = 1 ] || fail "exit code $rc without memory files"
+else
+  fail "no message box appeared"
+  wait_exit 1
+fi
+grep -qx "Could not load the memory files from the Quillomar folder." "$work/err.txt" ||
+  fail "no load message on standard error: $(cat "$work/err.txt")"
+[ "$(ls "$run")" = quillomar ] || fail "files were created: $(ls "$run" | tr '\n' ' ')"
+
+# A folder path (separator included) of exactly $1 bytes, inside $work.
+folder_of_length() {
+  local pad=$(($1 - ${#work} - 2))
+  [ $pad -ge 1 ] && [ $pad -le 250 ] || return 1
+  printf '%s/%s' "$work" "$(head -c $pad /dev/zero | tr '\0' d)"
+}
+
+# Runs quillomar from folder $1 with no display (for at most a minute); sets rc,
+# standard error in err.txt.
+run_without_display() {
+  rc=0
+  env -u DISPLAY -u WAYLAND_DISPLAY timeout -s KILL 60 "$1/quillomar" >/dev/null 2>"$work/err.txt" || rc=$?
+}
+
+note "a 244-byte folder, too long for the trit file's path: the load message, exit code 1"
+if long=$(folder_of_length 244) && make_folder "$long"; then
+  run_without_display "$long"
+  [ "$rc" = 1 ] || fail "exit code $rc in a 244-byte folder"
+  grep -qx "Could not load the memory files from the Quillomar folder." "$work/err.txt" ||
+    fail "no load message in a 244-byte folder: $(cat "$work/err.txt")"
+  [ "$(ls "$long" | tr '\n' ' ')" = "memory_tambrisk.txt quillomar " ] || fail "files were created in a 244-byte folder"
+  rm -rf "$long"
+else
+  fail "cannot make a 244-byte folder under $work"
+fi
+
+note "an executable path of 260 bytes: exit code 1 before anything else"
+if longer=$(folder_of_length 251) && make_folder "$longer"; then
+  run_without_display "$longer"
+  [ "$rc" = 1 ] || fail "exit code $rc for a 260-byte path"
+  grep -q "shorter than 260 bytes" "$work/err.txt" || fail "no path message: $(cat "$work/err.txt")"
+else
+  fail "cannot make a 251-byte folder under $work"
+fi
+
+note "no display: one line on standard error, exit code 1, nothing saved"
+run="$work/headless"
+make_folder "$run" && run_without_display "$run"
+[ "$rc" = 1 ] || fail "exit code $rc without a display"
+# One line of ours (the Wayland client library may add its own complaint first).
+[ "$(grep -c '^quillomar: ' "$work/err.txt")" = 1 ] && grep -q "^quillomar: cannot open a window: no display" "$work/err.txt" ||
+  fail "without a display: $(cat "$work/err.txt")"
+[ ! -e "$run/memory_trits.txt" ] || fail "saved without a display"
+
+[ $failures -eq 0 ] || { echo "last standard error:"; cat "$work/err.txt"; }
+[ $failures -eq 0 ] && { echo "all end-to-end checks passed"; exit 0; }
+echo "$failures end-to-end checks failed"; exit 1

@@ -1,0 +1,57 @@
+#include <gtest/gtest.h>
+
+#include <SDL_keyboard.h>
+
+#include "app/sdl_keys.h"
+
+namespace quill {
+namespace {
+
+// The SDL events measured under X for each key, through to what reaches the machine.
+TEST(SdlKeys, EventsMeasuredUnderXBecomeTheirKeyCodes) {
+  struct Case {
+    int32_t sym;
+    uint32_t mod;
+    KeyAction action;
+    int64_t code;
+  } cases[] = {
+      {SDLK_RETURN, KMOD_NONE, KeyAction::push, 100},
+      {SDLK_RETURN, KMOD_LSHIFT, KeyAction::push, 113},
+      {SDLK_KP_ENTER, KMOD_RSHIFT, KeyAction::push, 113},
+      {SDLK_s, KMOD_LCTRL, KeyAction::push, 110},
+      {SDLK_d, KMOD_RCTRL | KMOD_SHIFT, KeyAction::push, 111},
+      {SDLK_s, KMOD_NONE, KeyAction::ignored, kNoKeyCode},  // typed text instead
+      {SDLK_LEFT, KMOD_LCTRL, KeyAction::push, 102},
+      {SDLK_TAB, KMOD_LSHIFT, KeyAction::push, 112},
+      {SDLK_DELETE, KMOD_NONE, KeyAction::push, 106},
+      {SDLK_BACKSPACE, KMOD_NONE, KeyAction::push, 101},
+      {SDLK_ESCAPE, KMOD_NUM, KeyAction::push, 107},
+      {SDLK_HOME, KMOD_CAPS, KeyAction::push, 108},
+      {SDLK_END, KMOD_NONE, KeyAction::push, 109},
+      {SDLK_UP, KMOD_NONE, KeyAction::push, 104},
+      {SDLK_DOWN, KMOD_NONE, KeyAction::push, 105},
+      {SDLK_RIGHT, KMOD_NONE, KeyAction::push, 103},
+      {SDLK_F12, KMOD_LCTRL | KMOD_LSHIFT, KeyAction::stop, kNoKeyCode},
+      {SDLK_F10, KMOD_NONE, KeyAction::ignored, kNoKeyCode},
+      {SDLK_RETURN, KMOD_LALT, KeyAction::ignored, kNoKeyCode},
+      {SDLK_RETURN, KMOD_RALT, KeyAction::push, 100},  // AltGr on many layouts
+      {SDLK_F1, KMOD_NONE, KeyAction::ignored, kNoKeyCode},
+      {SDLK_a, KMOD_LCTRL, KeyAction::ignored, kNoKeyCode},
+  };
+  for (const Case& c : cases) {
+    const KeyPress press = translate_key_press(key_from_sdl(c.sym), modifiers_from_sdl(c.mod));
+    EXPECT_EQ(press.action, c.action) << std::hex << c.sym << " mod " << c.mod;
+    EXPECT_EQ(press.code, c.code) << std::hex << c.sym << " mod " << c.mod;
+  }
+}
+
+TEST(SdlKeys, OnlyTheLeftAltSilencesTyping) {
+  EXPECT_TRUE(typing_with_alt(KMOD_LALT));
+  EXPECT_TRUE(typing_with_alt(KMOD_LALT | KMOD_LSHIFT));
+  EXPECT_FALSE(typing_with_alt(KMOD_RALT));
+  EXPECT_FALSE(typing_with_alt(KMOD_MODE));
+  EXPECT_FALSE(typing_with_alt(KMOD_SHIFT | KMOD_CAPS));
+}
+
+}  // namespace
+}  // namespace quill

@@ -1,0 +1,119 @@
+// The engine's own contract: its table's lifetime and size, the write paths
+// that keep it in step with memory, and the packed writer of its stores.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "codec/packed.h"
+#include "cpu/decoded_table.h"
+#include "cpu/engine.h"
+#include "cpu/memory_write.h"
+#include "cpu/packed_store.h"
+#include "cpu/step.h"
+#include "support/differential.h"
+#include "support/machine_compare.h"
+#include "support/program_generator.h"
+#include "support/test_memory.h"
+
+namespace quill {
+namespace {
+
+using test::make_machine;
+using test::TestMemory;
+
+TEST(EngineTable, ReleaseFreesTheTableAndIsSafeTwice) {
+  TestMemory memory(100);
+  ASSERT_TRUE(memory.load("15 >0 13 >1 +01 ."));
+  Machine m = make_machine(memory);
+  machine_release(m);  // never ran: nothing to free
+  EXPECT_EQ(machine_run(m, 3), status_budget_reached);
+  EXPECT_GT(machine_engine_bytes(m), 0u);
+  machine_release(m);
+  machine_release(m);
+  EXPECT_EQ(m.decoded, nullptr);
+  EXPECT_EQ(machine_engine_bytes(m), 0u);
+  EXPECT_EQ(machine_run(m, 100), status_halted);  // a released machine runs on with a new table
+  EXPECT_EQ(m.acc, 8);
+  machine_reset(m, memory.data(), memory.size);  // reset releases too
+  EXPECT_EQ(m.decoded, nullptr);
+}
+
+// A loader that rewrites memory between batches tells the machine; one that
+// swaps in other memory needs nothing more.
+TEST(EngineTable, BulkChangesAndNewMemoryAreSeen) {
+  TestMemory memory(100), other(100);
+  ASSERT_TRUE(memory.load("15 >0 ."));
+  ASSERT_TRUE(other.load("17 ."));
+  Machine m = make_machine(memory);
+  test::ReleaseAtExit release{m};
+  EXPECT_EQ(machine_run(m, 10), status_halted);
+  EXPECT_EQ(m.acc, 5);
+  ASSERT_TRUE(memory.load("19 >0 ."));
+  machine_memory_changed(m, 0, 2);
+  m.pc = 0;
+  m.status = status_ready;
+  EXPECT_EQ(machine_run(m, 10), status_halted);
+  EXPECT_EQ(m.acc, 9);
+  m.memory = other.data();
+  m.pc = 0;
+  m.status = status_ready;
+  EXPECT_EQ(machine_run(m, 10), status_halted);
+  EXPECT_EQ(m.acc, 7);
+  machine_memory_changed(m, 90, 1'000'000);  // past the end: ignored
+}
+
+// The host writes by each path into the very next instruction; the engine must
+// execute what is there after the hook returns.
+TEST(EngineTable, HostWritesIntoTheNextInstructionAreExecuted) {
+  for (int64_t call : {-4, -5, -6, -7}) {
+    std::string program = "B";
+    program += kDigitCharacters[-call];
+    program += ">0 1B >1 =01 0 >2 .";  // the hook writes at 11, just after the "="
+    const auto bytes = test::memory_with(program, 100);
+    test::TwinMachine fast(bytes), reference(bytes);
+    EXPECT_EQ(machine_run(fast.machine, 1000), test::reference_batch(reference.machine, 1000)) << call;
+    EXPECT_TRUE(test::same_machine(fast.machine, reference.machine)) << call;
+  }
+}
+
+// Code in every page of a large memory: the table stops growing at its limit and
+// the rest runs step by step, with the same results.
+TEST(EngineTable, TableStaysWithinItsLimit) {
+  const uint64_t pages = 600;
+  const uint64_t size = pages * kPageTrytes + 10;
+  std::vector<uint8_t> bytes(3 * size, '.');
+  for (uint64_t p = 0; p < pages; ++p) {
+    // literal offset, push it, then "~" with an empty comparand jumps by it to the next page's start.
+    std::string hop = test::literal_symbols(static_cast<int64_t>(kPageTrytes) - 6);
+    hop.append(">1~JJJ1");
+    TextImageReader reader{p * kPageTrytes, 0, false};
+    ASSERT_TRUE(text_image_feed(reader, bytes.data(), size, reinterpret_cast<const uint8_t*>(hop.data()), hop.size()));
+  }
+  test::TwinMachine fast(bytes), reference(bytes);
+  EXPECT_EQ(machine_run(fast.machine, 10'000), test::reference_batch(reference.machine, 10'000));
+  EXPECT_TRUE(test::same_machine(fast.machine, reference.machine));
+  EXPECT_EQ(fast.machine.status, status_halted);
+  EXPECT_LE(machine_engine_bytes(fast.machine), kTablePageBytesLimit + (pages + 1) * sizeof(void*) + 4096);
+  EXPECT_GT(machine_engine_bytes(fast.machine), kTablePageBytesLimit / 2);
+}
+
+TEST(EnginePackedStore, WritesWhatWritePackedWrites) {
+  std::vector<int64_t> values = {-1, NIL, 0, static_cast<int64_t>(kPackedMax), static_cast<int64_t>(kPackedMax) + 1};
+  for (uint64_t base = 1, k = 0; k <= 8; ++k, base = base * 27 + 1) {
+    for (int64_t d = -2; d <= 2; ++d) values.push_back(static_cast<int64_t>(base - 1) + d);
+  }
+  for (uint64_t x = 12345; values.size() < 3000; x = x * 6364136223846793005u + 1442695040888963407u) {
+    values.push_back(static_cast<int64_t>((x >> 20) % (kPackedMax + 2)));
+  }
+  for (const int64_t v : values) {
+    for (uint64_t address : {0, 3, 12, 15, 16, 20}) {
+      TestMemory a(20), b(20);
+      const int expected = write_packed(a.data(), a.size, address, v);
+      ASSERT_EQ(store_packed(b.data(), b.size, address, v), expected) << v << " at " << address;
+      ASSERT_EQ(a.bytes, b.bytes) << v << " at " << address;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace quill
