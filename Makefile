@@ -1,9 +1,16 @@
 # Two commands for people: `make run` builds and starts the emulator, `make test`
 # builds and runs every test (optimised, then under the address and undefined-
-# behaviour sanitizers, then under the thread sanitizer).
+# behaviour sanitizers, then under the thread sanitizer, then the Windows build
+# under Wine). `make test-windows` runs only the last.
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: run test deps release debug tsan bench fuzz clean
+# Wine with its prefix in the build folder. A Wine helper started by the first test
+# would inherit ctest's output pipe and hold it open, so the server is started
+# beforehand, quietly, and stopped afterwards.
+WINE_ENV = WINEPREFIX=$(CURDIR)/build/windows/wine-prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+QUIET = </dev/null >/dev/null 2>&1
+
+.PHONY: run test test-windows deps deps-windows release debug tsan windows bench fuzz clean
 
 run: release
 	./build/release/src/app/quillomar
@@ -12,6 +19,11 @@ test: release debug tsan
 	ctest --preset release -j $(JOBS)
 	ctest --preset debug -j $(JOBS)
 	ctest --preset tsan -j $(JOBS)
+	$(MAKE) test-windows
+
+test-windows: windows
+	$(WINE_ENV) sh -c 'wineserver -p $(QUIET); wine wineboot $(QUIET); \
+	  ctest --preset windows -j $(JOBS); status=$$?; wineserver -k $(QUIET); exit $$status'
 
 bench: release
 	./build/release/bench/quill_bench
@@ -35,8 +47,15 @@ tsan: deps
 	cmake --preset tsan >/dev/null
 	cmake --build --preset tsan -j $(JOBS)
 
+windows: deps-windows
+	cmake --preset windows >/dev/null
+	cmake --build --preset windows -j $(JOBS)
+
 deps:
 	@scripts/install-deps
+
+deps-windows:
+	@scripts/install-deps windows
 
 clean:
 	rm -rf build

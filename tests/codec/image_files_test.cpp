@@ -1,6 +1,4 @@
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/resource.h>
 
 #include <cctype>
 #include <random>
@@ -175,40 +173,6 @@ TEST(ImageSave, InvalidTryteFailsTheTextFileAndKeepsTheOldOne) {
   EXPECT_EQ(folder.read(kTrits), std::string(memory.bytes.begin(), memory.bytes.end()));  // written first
   EXPECT_EQ(folder.read(kText), "old text");
   EXPECT_EQ(folder.listing(), "memory_tambrisk.txt memory_trits.txt");  // no temporary file left
-}
-
-// Lowers the file-size limit so that writes past `bytes` fail as on a full disk.
-struct FileSizeLimit {
-  rlimit saved{};
-  explicit FileSizeLimit(rlim_t bytes) {
-    signal(SIGXFSZ, SIG_IGN);
-    getrlimit(RLIMIT_FSIZE, &saved);
-    rlimit low = saved;
-    low.rlim_cur = bytes;
-    setrlimit(RLIMIT_FSIZE, &low);
-  }
-  ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &saved); }
-};
-
-TEST(ImageSave, WriteFailureLeavesPreviousFilesUntouched) {
-  TempFolder folder;
-  TestMemory memory(200'000);
-  folder.write(kTrits, "previous trits");
-  folder.write(kText, "previous text");
-  {
-    FileSizeLimit limit(100'000);  // the trit file needs 600,000 bytes
-    EXPECT_FALSE(save_memory_files(memory.data(), memory.size, folder.path.c_str()));
-  }
-  EXPECT_EQ(folder.read(kTrits), "previous trits");
-  EXPECT_EQ(folder.read(kText), "previous text");
-  EXPECT_EQ(folder.listing(), "memory_tambrisk.txt memory_trits.txt");
-  {
-    FileSizeLimit limit(300'000);  // the trit file fails again; the text file would have fit
-    EXPECT_FALSE(save_memory_files(memory.data(), memory.size, folder.path.c_str()));
-  }
-  EXPECT_EQ(folder.read(kText), "previous text");
-  ASSERT_TRUE(save_memory_files(memory.data(), memory.size, folder.path.c_str()));
-  EXPECT_EQ(folder.read(kText), repeat('.', 200'000));
 }
 
 TEST(ImageSave, MissingFolderFailsAndCreatesNothing) {

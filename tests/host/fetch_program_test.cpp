@@ -64,6 +64,7 @@ TEST(FetchProgram, FetchesReadsAndDigestsThroughHostCalls) {
     const std::string program = host_call(-480'001, 6'000) + host_call(-480'003, NIL) + host_call(-480'002, NIL) +
                                 host_call(-480'002, NIL) + host_call(-480'002, NIL) + host_call(-480'004, 7'000) + ".";
     ASSERT_TRUE(memory.load(program));
+    test::ReleaseAtExit release(m);
     EXPECT_EQ(machine_run(m, 1'000), status_halted);
     const ValueStack& results = m.frames[0].stacks[2];
     ASSERT_EQ(results.count, 6) << secure;

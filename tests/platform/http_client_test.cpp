@@ -8,6 +8,7 @@
 
 #include "platform/http_testing.h"
 #include "support/test_http_server.h"
+#include "support/test_process.h"
 
 namespace quill {
 namespace {
@@ -24,6 +25,12 @@ HttpTestSettings quick(const char* certificate = nullptr) {
   s.body_read_ms = 600;
   s.trusted_certificate_file = certificate;
   return s;
+}
+
+// Wine's HTTP client, which runs the Windows build's tests, differs from Windows in
+// a few outcomes; each use says how. Elsewhere the expected outcome stands.
+uint32_t or_under_wine(uint32_t expected, uint32_t under_wine) {
+  return test::running_under_wine() ? under_wine : expected;
 }
 
 struct Got {
@@ -64,7 +71,8 @@ TEST(HttpClient, SendsTheUserAgentAndTheRequestTargetAsWritten) {
   EXPECT_EQ(get(server.url16("")).body, "root");
   EXPECT_NE(server.last_request().find("GET / HTTP/1.1\r\n"), std::string::npos);
   EXPECT_NE(server.last_request().find("\r\nUser-Agent: Quillomar/1"), std::string::npos);
-  EXPECT_EQ(get(server.url16("?q=1")).body, "query");
+  // Wine's URL cracker drops a query that follows the port without a path.
+  EXPECT_EQ(get(server.url16("?q=1")).body, test::running_under_wine() ? "root" : "query");
   EXPECT_EQ(get(server.url16("/a/../b c?x=y") + u"\u201C").body, "escaped");
 }
 
@@ -76,7 +84,8 @@ TEST(HttpClient, ReportsAStatusOtherThan200WithoutTheBody) {
   EXPECT_EQ(get(server.url16("/missing")).outcome, 404u);
   EXPECT_EQ(get(server.url16("/slow-404")).outcome, 404u);  // the body is not waited for
   server.route("/moved", Behaviour::reply, http_reply(302, ""));  // a redirect without a target
-  EXPECT_EQ(get(server.url16("/moved")).outcome, 302u);
+  // Wine fails on the missing header (ERROR_WINHTTP_HEADER_NOT_FOUND).
+  EXPECT_EQ(get(server.url16("/moved")).outcome, or_under_wine(302, 12'150));
 }
 
 TEST(HttpClient, FollowsRedirectsWithinBounds) {
@@ -88,7 +97,8 @@ TEST(HttpClient, FollowsRedirectsWithinBounds) {
   server.route("/ftp", Behaviour::reply, http_reply(302, "", "Location: ftp://127.0.0.1/x\r\n"));
   server.route("/loop", Behaviour::reply, http_reply(302, "", "Location: /loop\r\n"));
   EXPECT_EQ(get(server.url16("/go")).body, "abc");
-  EXPECT_EQ(get(server.url16("/ftp")).outcome, http_error_redirect_failed);
+  // Wine follows an ftp target as if it were http, to the same server.
+  EXPECT_EQ(get(server.url16("/ftp")).outcome, or_under_wine(http_error_redirect_failed, 404));
   const int before = server.request_count();
   EXPECT_EQ(get(server.url16("/loop")).outcome, http_error_redirect_failed);
   EXPECT_EQ(server.request_count() - before, kHttpMaxRedirects + 1);
@@ -105,10 +115,13 @@ TEST(HttpClient, VerifiesCertificatesAndNeverRedirectsFromHttpsToHttp) {
   secure.route("/down", Behaviour::reply, http_reply(302, "", "Location: " + plain.url("/three") + "\r\n"));
   secure.route("/up-down", Behaviour::reply, http_reply(302, "", "Location: " + plain.url("/up") + "\r\n"));
   EXPECT_EQ(get(secure.url16("/three"), quick(certificate.c_str())).body, "abc");
-  EXPECT_EQ(get(secure.url16("/three")).outcome, http_error_secure_failure);  // not in the system store
+  // Not in the system store. Wine names the failure ERROR_WINHTTP_SECURE_CHANNEL_ERROR.
+  EXPECT_EQ(get(secure.url16("/three")).outcome, or_under_wine(http_error_secure_failure, 12'157));
   EXPECT_EQ(get(plain.url16("/up"), quick(certificate.c_str())).body, "abc");
-  EXPECT_EQ(get(secure.url16("/down"), quick(certificate.c_str())).outcome, 302u);
-  EXPECT_EQ(get(secure.url16("/up-down"), quick(certificate.c_str())).outcome, 302u);
+  // Wine fails a redirect from https to http instead of returning the redirect.
+  const uint32_t not_followed = or_under_wine(302, http_error_redirect_failed);
+  EXPECT_EQ(get(secure.url16("/down"), quick(certificate.c_str())).outcome, not_followed);
+  EXPECT_EQ(get(secure.url16("/up-down"), quick(certificate.c_str())).outcome, not_followed);
   EXPECT_EQ(get(plain.url16("/three"), quick(certificate.c_str())).body, "abc");
 }
 
@@ -125,7 +138,9 @@ TEST(HttpClient, MapsConnectionFailuresToTheirNumbers) {
   EXPECT_EQ(get(refused).outcome, http_error_cannot_connect);
   EXPECT_EQ(get(u"ftp://127.0.0.1/").outcome, http_error_unrecognized_scheme);
   EXPECT_EQ(get(u"http://127.0.0.1:99999/").outcome, http_error_invalid_url);
-  EXPECT_EQ(get(server.url16("/hang-up")).outcome, http_error_connection_reset);
+  // Wine takes a connection closed before any reply for an invalid reply.
+  EXPECT_EQ(get(server.url16("/hang-up")).outcome,
+            or_under_wine(http_error_connection_reset, http_error_invalid_server_response));
   EXPECT_EQ(get(server.url16("/cut")).outcome, http_error_connection_reset);
   EXPECT_EQ(get(server.url16("/garbage")).outcome, http_error_invalid_server_response);
 }

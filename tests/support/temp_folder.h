@@ -1,13 +1,12 @@
 // A fresh folder under the system's temporary directory, removed with its files.
 #pragma once
 
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <string>
 #include <vector>
 #include <algorithm>
@@ -17,10 +16,20 @@ namespace quill::test {
 struct TempFolder {
   std::string path;  // ends in '/'
 
+  // A new folder of a random name under the system's temporary folder (TMPDIR on
+  // Linux), made only if nobody else holds that name.
   TempFolder() {
-    const char* base = std::getenv("TMPDIR");
-    std::string pattern = std::string(base && *base ? base : "/tmp") + "/quill-test-XXXXXX";
-    if (mkdtemp(pattern.data()) != nullptr) path = pattern + "/";
+    std::error_code error;
+    const std::filesystem::path base = std::filesystem::temp_directory_path(error);
+    if (error) return;
+    std::random_device random;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+      const std::filesystem::path candidate = base / ("quill-test-" + std::to_string(random()));
+      if (std::filesystem::create_directory(candidate, error) && !error) {
+        path = candidate.string() + "/";
+        return;
+      }
+    }
   }
   ~TempFolder() {
     std::error_code ignored;
@@ -47,7 +56,7 @@ struct TempFolder {
   std::string listing() const {
     std::string names;
     std::vector<std::string> all;
-    for (const auto& entry : std::filesystem::directory_iterator(path)) all.push_back(entry.path().filename());
+    for (const auto& entry : std::filesystem::directory_iterator(path)) all.push_back(entry.path().filename().string());
     std::sort(all.begin(), all.end());
     for (const auto& n : all) names += (names.empty() ? "" : " ") + n;
     return names;

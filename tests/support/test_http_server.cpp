@@ -1,75 +1,22 @@
 #include "support/test_http_server.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <openssl/pem.h>
-#include <openssl/ssl.h>
-#include <openssl/x509v3.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 
 namespace quill::test {
 namespace {
 
-// A self-signed certificate for 127.0.0.1 and localhost, valid for a day; the
-// key and certificate go into `tls`, the certificate also into `pem_path`.
-bool make_certificate(SSL_CTX* tls, const std::string& pem_path) {
-  EVP_PKEY* key = EVP_EC_gen("P-256");
-  X509* cert = X509_new();
-  bool ok = key != nullptr && cert != nullptr;
-  if (ok) {
-    X509_set_version(cert, 2);
-    ASN1_INTEGER_set(X509_get_serialNumber(cert), 1);
-    X509_gmtime_adj(X509_getm_notBefore(cert), -3600);
-    X509_gmtime_adj(X509_getm_notAfter(cert), 86400);
-    X509_set_pubkey(cert, key);
-    X509_NAME* name = X509_get_subject_name(cert);
-    X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC, reinterpret_cast<const unsigned char*>("localhost"), -1,
-                               -1, 0);
-    X509_set_issuer_name(cert, name);
-    X509V3_CTX context;
-    X509V3_set_ctx_nodb(&context);
-    X509V3_set_ctx(&context, cert, cert, nullptr, nullptr, 0);
-    const std::pair<int, const char*> extensions[] = {{NID_basic_constraints, "critical,CA:TRUE"},
-                                                      {NID_subject_alt_name, "DNS:localhost,IP:127.0.0.1"}};
-    for (const auto& [nid, value] : extensions) {
-      X509_EXTENSION* extension = X509V3_EXT_conf_nid(nullptr, &context, nid, value);
-      ok = ok && extension != nullptr && X509_add_ext(cert, extension, -1) == 1;
-      X509_EXTENSION_free(extension);
-    }
-    ok = ok && X509_sign(cert, key, EVP_sha256()) > 0;
-    ok = ok && SSL_CTX_use_certificate(tls, cert) == 1 && SSL_CTX_use_PrivateKey(tls, key) == 1;
-    FILE* file = ok ? std::fopen(pem_path.c_str(), "w") : nullptr;
-    ok = file != nullptr && PEM_write_X509(file, cert) == 1;
-    if (file != nullptr) std::fclose(file);
-  }
-  X509_free(cert);
-  EVP_PKEY_free(key);
-  return ok;
-}
-
 struct Connection {
-  int fd = -1;
-  SSL* ssl = nullptr;
+  TestSocket socket = kNoSocket;
+  TlsSession tls;
 
   int read(char* buffer, int size) {
-    return ssl ? SSL_read(ssl, buffer, size) : static_cast<int>(::recv(fd, buffer, static_cast<size_t>(size), 0));
+    return tls.session != nullptr ? tls_read(tls, buffer, size) : socket_read(socket, buffer, size);
   }
   bool write(const std::string& bytes) {
-    size_t sent = 0;
-    while (sent < bytes.size()) {
-      const int n = ssl ? SSL_write(ssl, bytes.data() + sent, static_cast<int>(bytes.size() - sent))
-                        : static_cast<int>(::send(fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL));
-      if (n <= 0) return false;
-      sent += static_cast<size_t>(n);
-    }
-    return true;
+    return tls.session != nullptr ? tls_write(tls, bytes.data(), bytes.size())
+                                  : socket_write(socket, bytes.data(), bytes.size());
   }
 };
 
@@ -85,12 +32,9 @@ bool read_request(Connection& c, std::string& request) {
 }
 
 // Waits until the client closes the connection or the server stops.
-void wait_for_close(int fd, const std::atomic<bool>& stopping) {
+void wait_for_close(TestSocket s, const std::atomic<bool>& stopping) {
   while (!stopping.load()) {
-    pollfd p{fd, POLLIN, 0};
-    if (poll(&p, 1, 50) > 0) {
-      return;  // the client closed (or sent more): it is not waiting any more
-    }
+    if (socket_readable(s, 50)) return;  // the client closed (or sent more): it is not waiting any more
   }
 }
 
@@ -101,38 +45,24 @@ std::string http_reply(int status, const std::string& body, const std::string& e
          "\r\nConnection: close\r\n" + extra_headers + "\r\n" + body;
 }
 
-TestHttpServer::TestHttpServer(bool tls) {
-  // The client honours the proxy variables; loopback tests must not go through one.
-  for (const char* name : {"http_proxy", "https_proxy", "HTTPS_PROXY", "all_proxy", "ALL_PROXY"}) unsetenv(name);
+TestHttpServer::TestHttpServer(bool tls) : secure_(tls) {
+  socket_prepare();
+  uint16_t plain_port = 0;
+  listener_ = socket_listen(plain_port);
+  if (listener_ == kNoSocket) return;
+  port_ = plain_port;
   if (tls) {
-    signal(SIGPIPE, SIG_IGN);  // TLS writes to a client that has gone must fail, not kill the test
-    SSL_CTX* context = SSL_CTX_new(TLS_server_method());
-    if (context == nullptr || !make_certificate(context, certificate_file())) {
-      SSL_CTX_free(context);
-      return;
-    }
-    tls_ = context;
+    tls_ = tls_start(folder_.path, plain_port, port_);
+    if (tls_ == nullptr) return;
   }
-  const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  if (fd < 0 || bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || listen(fd, 16) != 0 ||
-      getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-    if (fd >= 0) close(fd);
-    return;
-  }
-  listener_ = fd;
-  port_ = ntohs(address.sin_port);
   thread_ = std::thread([this] { serve(); });
 }
 
 TestHttpServer::~TestHttpServer() {
   stopping_ = true;
   if (thread_.joinable()) thread_.join();
-  if (listener_ >= 0) close(listener_);
-  SSL_CTX_free(static_cast<SSL_CTX*>(tls_));
+  if (tls_ != nullptr) tls_stop(tls_);
+  if (listener_ != kNoSocket) socket_close(listener_);
 }
 
 void TestHttpServer::route(const std::string& target, Behaviour behaviour, const std::string& response) {
@@ -141,7 +71,7 @@ void TestHttpServer::route(const std::string& target, Behaviour behaviour, const
 }
 
 std::string TestHttpServer::url(const std::string& target) const {
-  return std::string(tls_ ? "https" : "http") + "://127.0.0.1:" + std::to_string(port_) + target;
+  return std::string(secure_ ? "https" : "http") + "://127.0.0.1:" + std::to_string(port_) + target;
 }
 
 std::u16string TestHttpServer::url16(const std::string& target) const {
@@ -156,27 +86,17 @@ std::string TestHttpServer::last_request() {
 
 void TestHttpServer::serve() {
   while (!stopping_.load()) {
-    pollfd p{listener_, POLLIN, 0};
-    if (poll(&p, 1, 50) <= 0) continue;
-    const int client = accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
-    if (client < 0) continue;
-    timeval limit{10, 0};  // a client that vanishes mid-handshake cannot hold the server
-    setsockopt(client, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+    if (!socket_readable(listener_, 50)) continue;
+    const TestSocket client = socket_accept(listener_);
+    if (client == kNoSocket) continue;
     handle(client);
-    close(client);
+    socket_close(client);
   }
 }
 
-void TestHttpServer::handle(int client) {
-  Connection c{client, nullptr};
-  if (tls_ != nullptr) {
-    c.ssl = SSL_new(static_cast<SSL_CTX*>(tls_));
-    SSL_set_fd(c.ssl, client);
-    if (SSL_accept(c.ssl) != 1) {
-      SSL_free(c.ssl);
-      return;
-    }
-  }
+void TestHttpServer::handle(TestSocket client) {
+  Connection c{client, {}};
+  if (tls_ != nullptr && !tls_accept(tls_, client, c.tls)) return;
   std::string request;
   bool clean = true;
   if (read_request(c, request)) {
@@ -204,30 +124,20 @@ void TestHttpServer::handle(int client) {
       case Behaviour::reset: {
         c.write(route.response);
         clean = false;
-        linger abort{1, 0};
-        setsockopt(client, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
+        socket_reset_on_close(client);
         break;
       }
     }
   }
-  if (c.ssl != nullptr) {
-    if (clean) SSL_shutdown(c.ssl);
-    SSL_free(c.ssl);
-  }
+  tls_end(c.tls, clean);
 }
 
 uint16_t closed_port() {
-  const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
+  socket_prepare();
   uint16_t port = 0;
-  if (fd >= 0 && bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-      getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
-    port = ntohs(address.sin_port);
-  }
-  if (fd >= 0) close(fd);
+  const TestSocket s = socket_listen(port);
+  if (s == kNoSocket) return 0;
+  socket_close(s);
   return port;
 }
 

@@ -12,6 +12,8 @@
 #include <thread>
 
 #include "support/temp_folder.h"
+#include "support/test_socket.h"
+#include "support/test_tls.h"
 
 namespace quill::test {
 
@@ -38,7 +40,7 @@ class TestHttpServer {
   TestHttpServer(const TestHttpServer&) = delete;
   TestHttpServer& operator=(const TestHttpServer&) = delete;
 
-  bool started() const { return listener_ >= 0; }
+  bool started() const { return listener_ != kNoSocket && (!secure_ || tls_ != nullptr); }
   void route(const std::string& target, Behaviour behaviour, const std::string& response = "");
   std::string url(const std::string& target) const;
   std::u16string url16(const std::string& target) const;
@@ -50,12 +52,13 @@ class TestHttpServer {
 
  private:
   void serve();
-  void handle(int client);
+  void handle(TestSocket client);
 
   TempFolder folder_;
-  void* tls_ = nullptr;  // SSL_CTX
-  int listener_ = -1;
-  uint16_t port_ = 0;
+  bool secure_ = false;
+  TlsEndpoint* tls_ = nullptr;
+  TestSocket listener_ = kNoSocket;
+  uint16_t port_ = 0;  // where clients connect
   std::atomic<bool> stopping_{false};
   std::atomic<int> requests_{0};
   std::mutex mutex_;

@@ -42,6 +42,7 @@ struct AssembledRun {
   TestMemory memory{4000};
   Machine machine{};
   bool assembled = false;
+  ReleaseAtExit release{machine};
 };
 
 inline void run_assembled(AssembledRun& run, const std::string& text, uint64_t max_steps = 10'000) {

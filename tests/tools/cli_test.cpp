@@ -6,6 +6,7 @@
 
 #include "codec/image_files.h"
 #include "support/temp_folder.h"
+#include "support/test_process.h"
 #include "support/test_memory.h"
 #include "tools/asm/assembler.h"
 #include "tools/quill_process.h"

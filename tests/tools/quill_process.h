@@ -1,12 +1,10 @@
 // Runs the built quill command in a folder and captures what it printed.
 #pragma once
 
-#include <sys/wait.h>
-
-#include <cstdlib>
 #include <string>
 
 #include "support/temp_folder.h"
+#include "support/test_process.h"
 
 namespace quill::test {
 
@@ -16,13 +14,20 @@ struct CommandResult {
   std::string err;  // standard error
 };
 
+// Windows writes text streams with CRLF line ends; compare the lines themselves.
+inline std::string lines_of(const std::string& text) {
+  std::string out;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) out += text[i];
+  }
+  return out;
+}
+
 inline CommandResult quill(const TempFolder& folder, const std::string& arguments) {
-  const std::string command = "cd '" + folder.path + "' && '" + QUILL_BINARY + "' " + arguments + " >out.txt 2>err.txt";
-  const int status = std::system(command.c_str());
   CommandResult r;
-  r.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  r.out = folder.read("out.txt");
-  r.err = folder.read("err.txt");
+  r.exit_code = run_command(folder.path, QUILL_BINARY, arguments);
+  r.out = lines_of(folder.read("out.txt"));
+  r.err = lines_of(folder.read("err.txt"));
   return r;
 }
 

@@ -74,7 +74,7 @@ int read_request(const ParsedArgs& parsed, AsmRequest& request) {
     return usage_error("asm", parsed.positional.empty() ? "no source file given" : "more than one source file given");
   }
   request.source = parsed.positional[0];
-  if (request.output.empty()) request.output = std::filesystem::path(request.source).replace_extension(".tern");
+  if (request.output.empty()) request.output = std::filesystem::path(request.source).replace_extension(".tern").string();
   if (request.output == request.source) return usage_error("asm", "the image would replace the source; name it with -o");
   if (!request.format_given) request.format = image_format_for_path(request.output);
   return kExitOk;
@@ -91,7 +91,7 @@ void warn_about_shadowing(const AsmRequest& request) {
     std::fprintf(stderr,
                  "quill asm: warning: %s exists and the emulator loads it instead of %s; remove it, or write the "
                  "trit image with -o %s\n",
-                 trits.c_str(), request.output.c_str(), trits.c_str());
+                 trits.string().c_str(), request.output.c_str(), trits.string().c_str());
   }
 }
 

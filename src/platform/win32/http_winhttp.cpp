@@ -1,0 +1,173 @@
+// The HTTP client on WinHTTP: crack the URL, open a synchronous session with the
+// system's automatic proxy, set the four time-outs, connect, send a GET, take the
+// status as a number and read the body in pieces under its own time limit.
+// Failures report the thread's last WinHTTP error, or 1 when there is none.
+#include <windows.h>
+#include <winhttp.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/clock.h"
+#include "platform/http.h"
+#include "platform/http_testing.h"
+#include "platform/win32/http_trust.h"
+
+namespace quill {
+namespace {
+
+constexpr wchar_t kUserAgent[] = L"Quillomar/1";
+
+constexpr DWORD kSocketTimedOut = 10'060;  // WSAETIMEDOUT
+
+// The outcome of a failed system call: its error number, or 1 when it set none.
+// Some clients (Wine's) let the socket's time-out through where Windows reports
+// its own; both mean the same wait ran out.
+uint32_t last_error() {
+  const DWORD error = GetLastError();
+  if (error == kSocketTimedOut) return http_error_timeout;
+  return error != 0 ? static_cast<uint32_t>(error) : uint32_t{http_error_other};
+}
+
+// The parts of a URL that the request needs, copied out of the cracked URL.
+struct Target {
+  wchar_t host[kHttpMaxHostLength + 1] = {};
+  wchar_t path[kHttpMaxTargetLength + 2] = {};  // a leading "/" may be added
+  INTERNET_PORT port = 0;
+  bool secure = false;
+};
+
+uint32_t crack(const char16_t* url, Target& target) {
+  URL_COMPONENTS parts{};
+  parts.dwStructSize = sizeof parts;
+  parts.dwHostNameLength = static_cast<DWORD>(-1);
+  parts.dwUrlPathLength = static_cast<DWORD>(-1);
+  parts.dwExtraInfoLength = static_cast<DWORD>(-1);
+  if (!WinHttpCrackUrl(reinterpret_cast<const wchar_t*>(url), 0, 0, &parts)) return last_error();
+  if (parts.nScheme != INTERNET_SCHEME_HTTP && parts.nScheme != INTERNET_SCHEME_HTTPS) {
+    return http_error_unrecognized_scheme;
+  }
+  if (parts.dwHostNameLength > kHttpMaxHostLength) return http_error_other;
+  if (parts.dwUrlPathLength + parts.dwExtraInfoLength > kHttpMaxTargetLength) return http_error_other;
+  std::memcpy(target.host, parts.lpszHostName, parts.dwHostNameLength * sizeof(wchar_t));
+  // A bare query still needs the "/" that starts every request target.
+  const DWORD lead = parts.dwUrlPathLength == 0 ? 1 : 0;
+  target.path[0] = L'/';
+  std::memcpy(target.path + lead, parts.lpszUrlPath, parts.dwUrlPathLength * sizeof(wchar_t));
+  std::memcpy(target.path + lead + parts.dwUrlPathLength, parts.lpszExtraInfo,
+              parts.dwExtraInfoLength * sizeof(wchar_t));
+  target.port = parts.nPort;
+  target.secure = parts.nScheme == INTERNET_SCHEME_HTTPS;
+  return 0;
+}
+
+// The length the reply declares, or -1 when it declares none (a chunked or
+// closed-ended body).
+int64_t declared_length(HINTERNET request) {
+  DWORD length = 0;
+  DWORD size = sizeof length;
+  const bool found = WinHttpQueryHeaders(request, WINHTTP_QUERY_CONTENT_LENGTH | WINHTTP_QUERY_FLAG_NUMBER,
+                                         WINHTTP_HEADER_NAME_BY_INDEX, &length, &size, WINHTTP_NO_HEADER_INDEX);
+  return found ? int64_t{length} : -1;
+}
+
+// Reads the body into `body`, asking each time for no more than has arrived: a read
+// waits until its whole request is met, which would let a slow server hold it far
+// past the body's time limit. A byte beyond the capacity lands in `spare`, and its
+// arrival is what makes the body too large. A body that ends before the length its
+// headers declared was cut off: some clients (Wine's) report such a reset as the
+// body's normal end, and a truncated body must never pass for the resource.
+uint32_t read_body(HINTERNET request, uint32_t body_read_ms, HttpBody& body) {
+  const int64_t declared = declared_length(request);
+  const uint64_t start_ns = clock_now_ns();
+  const uint64_t limit_ns = uint64_t{body_read_ms} * 1'000'000;
+  uint64_t total = 0;
+  uint8_t spare = 0;
+  for (;;) {
+    if (clock_now_ns() - start_ns > limit_ns) return http_error_timeout;
+    DWORD available = 0;
+    if (!WinHttpQueryDataAvailable(request, &available)) return last_error();
+    if (available == 0) break;
+    const uint64_t room = body.capacity - total;
+    const DWORD want = room == 0 ? 1 : room < available ? static_cast<DWORD>(room) : available;
+    DWORD got = 0;
+    if (!WinHttpReadData(request, room == 0 ? &spare : body.bytes + total, want, &got)) return last_error();
+    if (got == 0) break;
+    if (room == 0) return http_error_other;
+    total += got;
+  }
+  if (declared >= 0 && total < static_cast<uint64_t>(declared)) return http_error_connection_reset;
+  body.length = total;
+  return 200;
+}
+
+// Sends the request and takes the reply up to its body.
+uint32_t exchange(HINTERNET request, const HttpTestSettings& settings, const HttpTrust* trust, HttpBody& body) {
+  if (trust != nullptr) http_trust_prepare(request);
+  if (!WinHttpSendRequest(request, WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0, 0, 0) ||
+      !WinHttpReceiveResponse(request, nullptr)) {
+    return last_error();
+  }
+  if (trust != nullptr && !http_trust_check(*trust, request)) return http_error_secure_failure;
+  DWORD status = 0;
+  DWORD size = sizeof status;
+  if (!WinHttpQueryHeaders(request, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
+                           WINHTTP_HEADER_NAME_BY_INDEX, &status, &size, WINHTTP_NO_HEADER_INDEX)) {
+    return last_error();
+  }
+  if (status != 200) return status;
+  return read_body(request, settings.body_read_ms, body);
+}
+
+uint32_t get(const char16_t* url, const HttpTestSettings& settings, const HttpTrust* trust, HttpBody& body) {
+  SetLastError(0);  // so that a failure reports its own error, never an older one
+  auto* target = static_cast<Target*>(std::calloc(1, sizeof(Target)));  // all zero: an empty host and path
+  if (target == nullptr) return http_error_other;
+  uint32_t outcome = crack(url, *target);
+  HINTERNET session = nullptr;
+  HINTERNET connection = nullptr;
+  HINTERNET request = nullptr;
+  if (outcome == 0) {
+    session = WinHttpOpen(kUserAgent, WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY, WINHTTP_NO_PROXY_NAME,
+                          WINHTTP_NO_PROXY_BYPASS, 0);
+    const bool ready = session != nullptr &&
+                       WinHttpSetTimeouts(session, static_cast<int>(settings.resolve_ms),
+                                          static_cast<int>(settings.connect_ms), static_cast<int>(settings.send_ms),
+                                          static_cast<int>(settings.receive_ms));
+    if (ready) connection = WinHttpConnect(session, target->host, target->port, 0);
+    if (connection != nullptr) {
+      request = WinHttpOpenRequest(connection, L"GET", target->path, nullptr, WINHTTP_NO_REFERER,
+                                   WINHTTP_DEFAULT_ACCEPT_TYPES, target->secure ? WINHTTP_FLAG_SECURE : 0);
+    }
+    // The wait for the reply's headers has its own limit of 90 s, which some clients
+    // (Wine's) apply instead of the receive time-out: hold it to the receive time-out,
+    // so that a silent server costs the same everywhere.
+    DWORD response_ms = settings.receive_ms;
+    if (request != nullptr &&
+        !WinHttpSetOption(request, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &response_ms, sizeof response_ms)) {
+      WinHttpCloseHandle(request);
+      request = nullptr;
+    }
+    outcome = request != nullptr ? exchange(request, settings, trust, body) : last_error();
+  }
+  if (request != nullptr) WinHttpCloseHandle(request);
+  if (connection != nullptr) WinHttpCloseHandle(connection);
+  if (session != nullptr) WinHttpCloseHandle(session);
+  std::free(target);
+  return outcome;
+}
+
+}  // namespace
+
+uint32_t http_get(const char16_t* url, HttpBody& body) { return get(url, HttpTestSettings{}, nullptr, body); }
+
+uint32_t http_get_for_test(const char16_t* url, const HttpTestSettings& settings, HttpBody& body) {
+  if (settings.trusted_certificate_file == nullptr) return get(url, settings, nullptr, body);
+  HttpTrust trust;
+  if (!http_trust_load(settings.trusted_certificate_file, trust)) return http_error_other;
+  const uint32_t outcome = get(url, settings, &trust, body);
+  http_trust_free(trust);
+  return outcome;
+}
+
+}  // namespace quill

@@ -1,0 +1,17 @@
+#include <sys/wait.h>
+
+#include <cstdlib>
+
+#include "support/test_process.h"
+
+namespace quill::test {
+
+int run_command(const std::string& folder, const std::string& program, const std::string& arguments) {
+  const std::string command = "cd '" + folder + "' && '" + program + "' " + arguments + " >out.txt 2>err.txt";
+  const int status = std::system(command.c_str());
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+bool running_under_wine() { return false; }
+
+}  // namespace quill::test

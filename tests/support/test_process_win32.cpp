@@ -1,0 +1,49 @@
+#include <windows.h>
+
+#include "support/test_process.h"
+
+namespace quill::test {
+namespace {
+
+HANDLE create_output(const std::string& path) {
+  SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+  return CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                     nullptr);
+}
+
+}  // namespace
+
+int run_command(const std::string& folder, const std::string& program, const std::string& arguments) {
+  // The program's path may use '/' (CMake writes it so); the system wants it whole.
+  char full[MAX_PATH];
+  if (GetFullPathNameA(program.c_str(), MAX_PATH, full, nullptr) == 0) return -1;
+  std::string command = "\"";  // built piece by piece: GCC 12 warns wrongly on one long sum
+  command.append(full).append("\" ").append(arguments);
+  HANDLE out = create_output(folder + "out.txt");
+  HANDLE err = create_output(folder + "err.txt");
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = INVALID_HANDLE_VALUE;
+  startup.hStdOutput = out;
+  startup.hStdError = err;
+  PROCESS_INFORMATION started{};
+  const bool ok = out != INVALID_HANDLE_VALUE && err != INVALID_HANDLE_VALUE &&
+                  CreateProcessA(full, command.data(), nullptr, nullptr, TRUE, 0, nullptr, folder.c_str(), &startup,
+                                 &started);
+  if (out != INVALID_HANDLE_VALUE) CloseHandle(out);
+  if (err != INVALID_HANDLE_VALUE) CloseHandle(err);
+  if (!ok) return -1;
+  DWORD code = 0;
+  WaitForSingleObject(started.hProcess, INFINITE);
+  const bool exited = GetExitCodeProcess(started.hProcess, &code) != 0;
+  CloseHandle(started.hThread);
+  CloseHandle(started.hProcess);
+  return exited && code < 256 ? static_cast<int>(code) : -1;
+}
+
+bool running_under_wine() {
+  return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+}
+
+}  // namespace quill::test
