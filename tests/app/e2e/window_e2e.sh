@@ -30,7 +30,9 @@ failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 note() { echo "-- $*"; }
 
-# Polls `$@` every 0.2 s for up to $timeout seconds; true once it succeeds.
+# Polls `$@` every 0.2 s for up to $timeout seconds; true once it succeeds. The
+# limits are generous: under the thread sanitizer on a loaded machine the window
+# and its message box take many seconds to appear.
 poll() {
   local timeout=$1; shift
   local deadline=$((SECONDS + timeout))
@@ -91,7 +93,7 @@ wait_exit() {
 find_window() { window=$(xdotool search --name '^Quillomar' 2>/dev/null | head -n1); [ -n "$window" ]; }
 title_is() { [ "$(xdotool getwindowname "$window" 2>/dev/null)" = "$1" ]; }
 expect_title() {
-  poll 20 title_is "$1" || fail "title is '$(xdotool getwindowname "$window" 2>/dev/null)', not '$1'"
+  poll 60 title_is "$1" || fail "title is '$(xdotool getwindowname "$window" 2>/dev/null)', not '$1'"
 }
 
 # The window's pixels at the given points, as RRGGBB words.
@@ -118,10 +120,10 @@ expect_saved() {
 note "keys, the picture, the halt title, and closing through WM_DELETE_WINDOW"
 run="$work/typed"
 make_folder "$run" && start_app "$run"
-if poll 20 find_window; then
+if poll 60 find_window; then
   [ "$(xdotool getwindowgeometry "$window" | sed -n 's/ *Geometry: //p')" = 1000x640 ] ||
     fail "client area is not 1000x640"
-  poll 10 picture_shown || fail "picture: got '$(pixels_at "${EXPECTED_POINTS[@]}")'"
+  poll 30 picture_shown || fail "picture: got '$(pixels_at "${EXPECTED_POINTS[@]}")'"
   title_is Quillomar || fail "title while running is not 'Quillomar'"
   # A click gives the window the keyboard.
   xdotool mousemove --window "$window" 500 300 click 1
@@ -141,8 +143,8 @@ fi
 note "F12 stops the processor; SIGTERM closes and saves"
 run="$work/stopped"
 make_folder "$run" && start_app "$run"
-if poll 20 find_window; then
-  poll 10 picture_shown || fail "picture after start-up"
+if poll 60 find_window; then
+  poll 30 picture_shown || fail "picture after start-up"
   xdotool mousemove --window "$window" 500 300 click 1
   xdotool type --delay 30 a
   xdotool key F12
@@ -158,7 +160,7 @@ fi
 note "SIGINT closes and saves like the close button"
 run="$work/interrupted"
 make_folder "$run" && start_app "$run"
-if poll 20 find_window; then
+if poll 60 find_window; then
   kill -INT "$app_pid" 2>/dev/null
   wait_exit 120; [ "$rc" = 0 ] || fail "exit code $rc after SIGINT"
   expect_saved "$run"
@@ -171,7 +173,7 @@ run="$work/empty"
 make_folder "$run" none && start_app "$run"
 # The box's name is UTF-8 only, which xdotool's search does not match.
 find_box() { window=$(xwininfo -root -tree | awk '$2 == "\"Quillomar\":" { print $1; exit }'); [ -n "$window" ]; }
-if poll 20 find_box; then
+if poll 60 find_box; then
   xdotool windowfocus --sync "$window" key Return
   wait_exit 20; [ "$rc" = 1 ] || fail "exit code $rc without memory files"
 else
