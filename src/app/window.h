@@ -1,5 +1,5 @@
 // What start-up and shutdown need from the window system. Exactly one backend is
-// compiled: sdl_window.cpp (Linux).
+// compiled: sdl_window.cpp (Linux) or win32_window.cpp (Windows).
 #pragma once
 
 #include "app/emulator.h"

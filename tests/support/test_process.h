@@ -5,7 +5,8 @@
 
 namespace quill::test {
 
-// Runs `program` with `arguments` (split at spaces by the system's usual rules) in
+// Runs `program` with `arguments` (split at spaces; a part in single quotes stays
+// one argument, as in a POSIX shell, on every system) in
 // `folder`, its standard output into folder + "out.txt" and its standard error into
 // folder + "err.txt". Returns its exit code, or -1 when it could not run or crashed.
 int run_command(const std::string& folder, const std::string& program, const std::string& arguments);

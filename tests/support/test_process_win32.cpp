@@ -11,6 +11,16 @@ HANDLE create_output(const std::string& path) {
                      nullptr);
 }
 
+// The Windows command line quotes with double quotes only; the tests write their
+// arguments as for a POSIX shell, and none holds a double quote.
+std::string windows_quoting(const std::string& arguments) {
+  std::string out = arguments;
+  for (char& c : out) {
+    if (c == '\'') c = '"';
+  }
+  return out;
+}
+
 }  // namespace
 
 int run_command(const std::string& folder, const std::string& program, const std::string& arguments) {
@@ -18,7 +28,7 @@ int run_command(const std::string& folder, const std::string& program, const std
   char full[MAX_PATH];
   if (GetFullPathNameA(program.c_str(), MAX_PATH, full, nullptr) == 0) return -1;
   std::string command = "\"";  // built piece by piece: GCC 12 warns wrongly on one long sum
-  command.append(full).append("\" ").append(arguments);
+  command.append(full).append("\" ").append(windows_quoting(arguments));
   HANDLE out = create_output(folder + "out.txt");
   HANDLE err = create_output(folder + "err.txt");
   STARTUPINFOA startup{};

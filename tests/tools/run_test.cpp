@@ -48,9 +48,9 @@ std::string png_rows(const std::string& png) {
   }
   if (width != 500 || height != 320) return "";
   std::string rows(320 * (1 + 3 * 500) + 1, '\0');  // one spare byte shows a longer stream
-  uLongf size = rows.size();
+  uLongf size = static_cast<uLongf>(rows.size());
   if (uncompress(reinterpret_cast<Bytef*>(rows.data()), &size, reinterpret_cast<const Bytef*>(idat.data()),
-                 idat.size()) != Z_OK) {
+                 static_cast<uLong>(idat.size())) != Z_OK) {
     return "";
   }
   rows.resize(size);
@@ -177,7 +177,7 @@ TEST(QuillRun, TraceHasALinePerExecutedInstructionAndBreakStopsBeforeTheAddress)
   assemble(folder, "lit 5\npush 1\njsr f, 7\nhalt\nf: push 0\nadd 0 0\nret\n");
   CommandResult r = quill(folder, "run --json --trace trace.txt p.tern");
   ASSERT_EQ(r.exit_code, 0) << r.err;
-  const std::string trace = folder.read("trace.txt");
+  const std::string trace = lines_of(folder.read("trace.txt"));  // a text file: CRLF on Windows
   EXPECT_EQ(std::count(trace.begin(), trace.end(), '\n'), 11);
   EXPECT_EQ(trace.substr(0, trace.find('\n')), "216679: lit 5                  ; acc=5 depth=0");
   EXPECT_NE(trace.find(": add 0 0                ; acc=14 depth=1\n"), std::string::npos) << trace;

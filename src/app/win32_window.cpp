@@ -1,0 +1,215 @@
+// The window on the Win32 API: a window procedure that keeps its Emulator in the
+// window's user data, paints through an off-screen bitmap so the screen gets the
+// whole client area in one copy, polls the frame counter on a 16 ms timer and
+// turns key messages into the machine's key codes.
+#include <windows.h>
+
+#include <cstdio>
+
+#include "app/key_translation.h"
+#include "app/picture_layout.h"
+#include "app/win32_keys.h"
+#include "app/window.h"
+#include "app/window_title.h"
+#include "host/framebuffer.h"
+
+namespace quill {
+namespace {
+
+constexpr wchar_t kClassName[] = L"QuillomarFramebuffer";
+constexpr wchar_t kWideTitle[] = L"Quillomar";
+constexpr LONG kClientWidth = 1000;
+constexpr LONG kClientHeight = 640;
+constexpr UINT_PTR kRepaintTimer = 1;
+constexpr UINT kRepaintPeriodMs = 16;
+// Sent by the runner thread as its last action.
+constexpr UINT kRunnerEndedMessage = WM_APP;
+
+HWND window_handle(const Emulator& emulator) { return static_cast<HWND>(emulator.window); }
+
+// The display copy as a device-independent bitmap: 32-bit pixels, rows top-down
+// (the negative height), so pixel y * 500 + x is row y from the top.
+BITMAPINFO picture_bitmap_info() {
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  info.bmiHeader.biWidth = static_cast<LONG>(kPictureWidth);
+  info.bmiHeader.biHeight = -static_cast<LONG>(kPictureHeight);
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  return info;
+}
+
+// Draws black and the picture into `target` (a memory context of width x height).
+void draw_client(Emulator& emulator, HDC target, LONG width, LONG height) {
+  RECT client{0, 0, width, height};
+  (void)FillRect(target, &client, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+  // Copied under the lock; the stretch below works on the window's own copy.
+  emulator.painted_frame = framebuffer_copy_for_paint(emulator.processor.host, emulator.display_pixels);
+  PictureRect picture;
+  if (!picture_layout(width, height, picture)) return;
+  const BITMAPINFO info = picture_bitmap_info();
+  (void)SetStretchBltMode(target, COLORONCOLOR);
+  (void)StretchDIBits(target, static_cast<int>(picture.x), static_cast<int>(picture.y),
+                      static_cast<int>(picture.width), static_cast<int>(picture.height), 0, 0,
+                      static_cast<int>(kPictureWidth), static_cast<int>(kPictureHeight), emulator.display_pixels,
+                      &info, DIB_RGB_COLORS, SRCCOPY);
+}
+
+// When the off-screen context or bitmap cannot be made nothing is drawn and
+// painted_frame stays, so the next timer tick asks again.
+void paint(Emulator& emulator, HWND window) {
+  PAINTSTRUCT paint_info;
+  HDC screen = BeginPaint(window, &paint_info);
+  RECT client{};
+  (void)GetClientRect(window, &client);
+  const LONG width = client.right - client.left;
+  const LONG height = client.bottom - client.top;
+  HDC memory = CreateCompatibleDC(screen);
+  HBITMAP bitmap = CreateCompatibleBitmap(screen, width > 1 ? width : 1, height > 1 ? height : 1);
+  if (memory != nullptr && bitmap != nullptr) {
+    HGDIOBJ previous = SelectObject(memory, bitmap);
+    draw_client(emulator, memory, width, height);
+    (void)BitBlt(screen, 0, 0, width, height, memory, 0, 0, SRCCOPY);
+    (void)SelectObject(memory, previous);
+  }
+  if (bitmap != nullptr) (void)DeleteObject(bitmap);
+  if (memory != nullptr) (void)DeleteDC(memory);
+  (void)EndPaint(window, &paint_info);
+}
+
+void show_final_title(Emulator& emulator, HWND window) {
+  char title[kTitleCapacity];
+  format_final_title(emulator.processor.stop_requested.load() != 0, emulator.processor.machine.status, title);
+  (void)SetWindowTextA(window, title);
+  (void)InvalidateRect(window, nullptr, FALSE);
+}
+
+// True when the key means something to the machine (or is F12): then the message
+// is handled, even when the full queue drops the code.
+bool press_key(Emulator& emulator, WPARAM virtual_key) {
+  const KeyModifiers modifiers = modifiers_from_key_state(GetKeyState(VK_CONTROL), GetKeyState(VK_SHIFT));
+  const KeyPress press = translate_key_press(key_from_virtual_key(virtual_key), modifiers);
+  if (press.action == KeyAction::push) (void)processor_push_key(emulator.processor, press.code);
+  if (press.action == KeyAction::stop) processor_request_stop(emulator.processor);
+  return press.action != KeyAction::ignored;
+}
+
+void type_unit(Emulator& emulator, WPARAM unit) {
+  const int64_t code = translate_typed_unit(static_cast<char16_t>(unit));
+  if (code != kNoKeyCode) (void)processor_push_key(emulator.processor, code);
+}
+
+LRESULT handle_message(Emulator& emulator, HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  switch (message) {
+    case WM_DESTROY:
+      (void)KillTimer(window, kRepaintTimer);
+      PostQuitMessage(0);
+      return 0;
+    case WM_SIZE: (void)InvalidateRect(window, nullptr, FALSE); return 0;
+    case WM_PAINT: paint(emulator, window); return 0;
+    case WM_CLOSE:
+      processor_request_quit(emulator.processor);
+      (void)DestroyWindow(window);
+      return 0;
+    case WM_ERASEBKGND: return 1;  // painting covers the whole client area
+    case WM_KEYDOWN:
+      if (press_key(emulator, wparam)) return 0;
+      return DefWindowProcW(window, message, wparam, lparam);
+    case WM_CHAR: type_unit(emulator, wparam); return 0;
+    case WM_TIMER:
+      if (frame_needs_repaint(framebuffer_frame_counter(emulator.processor.host), emulator.painted_frame)) {
+        (void)InvalidateRect(window, nullptr, FALSE);
+      }
+      return 0;
+    case WM_LBUTTONDOWN: (void)SetFocus(window); return 0;
+    case kRunnerEndedMessage: show_final_title(emulator, window); return 0;
+    default: return DefWindowProcW(window, message, wparam, lparam);
+  }
+}
+
+LRESULT CALLBACK window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == WM_NCCREATE) {
+    auto* emulator = static_cast<Emulator*>(reinterpret_cast<CREATESTRUCTW*>(lparam)->lpCreateParams);
+    emulator->window = window;
+    (void)SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(emulator));
+    return DefWindowProcW(window, message, wparam, lparam);
+  }
+  auto* emulator = reinterpret_cast<Emulator*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  if (emulator == nullptr) return DefWindowProcW(window, message, wparam, lparam);
+  return handle_message(*emulator, window, message, wparam, lparam);
+}
+
+bool register_window_class(HINSTANCE instance) {
+  WNDCLASSW window_class{};
+  window_class.lpfnWndProc = window_proc;
+  window_class.hInstance = instance;
+  window_class.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  window_class.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
+  window_class.lpszClassName = kClassName;
+  return RegisterClassW(&window_class) != 0;
+}
+
+}  // namespace
+
+void window_show_error(const char* text) {
+  std::fprintf(stderr, "%s\n", text);
+  wchar_t wide[256];
+  if (MultiByteToWideChar(CP_UTF8, 0, text, -1, wide, 256) == 0) return;
+  (void)MessageBoxW(nullptr, wide, kWideTitle, MB_ICONERROR);
+}
+
+// A GUI program has no console; the line reaches a redirected standard error only.
+void window_note_failure(const char* text) { std::fprintf(stderr, "quillomar: %s\n", text); }
+
+bool window_open(Emulator& emulator) {
+  HINSTANCE instance = GetModuleHandleW(nullptr);
+  if (!register_window_class(instance)) {
+    window_note_failure("cannot register the window class");
+    return false;
+  }
+  RECT outer{0, 0, kClientWidth, kClientHeight};
+  (void)AdjustWindowRect(&outer, WS_OVERLAPPEDWINDOW, FALSE);
+  // The window procedure stores the handle in emulator.window on WM_NCCREATE.
+  HWND window = CreateWindowExW(0, kClassName, kWideTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
+                                outer.right - outer.left, outer.bottom - outer.top, nullptr, nullptr, instance,
+                                &emulator);
+  if (window == nullptr) {
+    emulator.window = nullptr;
+    window_note_failure("cannot create the window");
+    return false;
+  }
+  emulator.window = window;
+  return true;
+}
+
+// The handle was stored before the runner started and is never rewritten, so the
+// runner reads it without a lock; posting to a window already destroyed fails
+// harmlessly.
+void window_runner_ended(void* emulator) {
+  (void)PostMessageW(window_handle(*static_cast<Emulator*>(emulator)), kRunnerEndedMessage, 0, 0);
+}
+
+bool window_run(Emulator& emulator) {
+  HWND window = window_handle(emulator);
+  (void)SetTimer(window, kRepaintTimer, kRepaintPeriodMs, nullptr);
+  (void)ShowWindow(window, SW_SHOW);
+  (void)UpdateWindow(window);
+  MSG message;
+  BOOL got;
+  while ((got = GetMessageW(&message, nullptr, 0, 0)) > 0) {
+    (void)TranslateMessage(&message);
+    (void)DispatchMessageW(&message);
+  }
+  return got == 0;  // WM_QUIT, posted when the window was destroyed; -1 is an error
+}
+
+// Leaves emulator.window as it is: the runner may still read it (see above).
+void window_destroy(Emulator& emulator) {
+  HWND window = window_handle(emulator);
+  if (window != nullptr && IsWindow(window)) (void)DestroyWindow(window);
+}
+
+void window_system_close() {}
+
+}  // namespace quill

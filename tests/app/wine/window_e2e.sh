@@ -1,0 +1,108 @@
+#!/usr/bin/env bash
+# quillomar.exe under Wine on a private Xvfb server: the picture scaled into the
+# 1000 x 640 client area, keys typed through X reaching the program, the final
+# title, F12, and closing (Alt+F4, which the system turns into WM_CLOSE) saving
+# both memory files with exit code 0.
+# Usage: window_e2e.sh QUILLOMAR_EXE QUILL_EXE PROGRAM.tasm
+# Exit 0 passed, 1 failed, 77 skipped (no Xvfb or X tools).
+set -u
+QUILLOMAR=$1 QUILL=$2 PROGRAM=$3
+MARK=300000          # where the program writes the cell 777 after the expected keys
+MARK_CELL=90000001IH # 777 as a cell
+
+for tool in Xvfb xdotool import convert wine wineserver; do
+  command -v "$tool" >/dev/null || { echo "SKIP: missing $tool"; exit 77; }
+done
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/quill-wine-e2e-XXXXXX")
+xvfb_pid="" app_pid="" own_prefix=""
+cleanup() {
+  [ -n "$app_pid" ] && kill -KILL "$app_pid" 2>/dev/null
+  [ -n "$own_prefix" ] && WINEPREFIX="$own_prefix" wineserver -k </dev/null >/dev/null 2>&1
+  [ -n "$xvfb_pid" ] && kill -TERM "$xvfb_pid" 2>/dev/null
+  wait 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+poll() {
+  local timeout=$1; shift
+  local deadline=$((SECONDS + timeout))
+  until "$@"; do
+    [ $SECONDS -ge $deadline ] && return 1
+    sleep 0.2
+  done
+}
+
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+xvfb_pid=$!
+poll 15 test -s "$work/display" || { echo "SKIP: Xvfb cannot start"; exit 77; }
+export DISPLAY=":$(head -n1 "$work/display")"
+
+# A Wine prefix of its own: the Wine desktop keeps the display of the first program
+# that started it, and the other tests' prefix runs without one. Its server is
+# started quietly first, so that no Wine helper holds ctest's output open.
+own_prefix="$work/prefix"
+export WINEPREFIX="$own_prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+wineserver -p </dev/null >/dev/null 2>&1
+wine wineboot </dev/null >/dev/null 2>&1
+
+run="$work/run"
+mkdir -p "$run" && cp "$QUILLOMAR" "$run/quillomar.exe"
+(cd "$run" && wine "$QUILL" asm "$PROGRAM" -o memory_tambrisk.txt </dev/null >/dev/null 2>&1) ||
+  { echo "FAIL: cannot assemble $PROGRAM"; exit 1; }
+
+start_app() {
+  (cd "$run" && exec timeout 120 wine ./quillomar.exe </dev/null >"$work/out.txt" 2>"$work/err.txt") &
+  app_pid=$!
+}
+app_ended() { ! kill -0 "$app_pid" 2>/dev/null; }
+close_and_wait() {
+  xdotool windowfocus --sync "$window" key alt+F4 2>/dev/null
+  poll 60 app_ended || fail "quillomar.exe did not end after Alt+F4"
+  wait "$app_pid"
+  rc=$?
+  app_pid=""
+  [ "$rc" = 0 ] || { fail "exit code $rc"; cat "$work/err.txt"; }
+}
+find_window() { window=$(xdotool search --name '^Quillomar' 2>/dev/null | head -n1); [ -n "$window" ]; }
+title_is() { [ "$(xdotool getwindowname "$window" 2>/dev/null)" = "$1" ]; }
+expect_title() { poll 20 title_is "$1" || fail "title is '$(xdotool getwindowname "$window")', not '$1'"; }
+pixels_at() {
+  import -window "$window" "$work/shot.png" 2>/dev/null || return 1
+  local format=""
+  for point in "$@"; do format+="%[hex:p{$point}] "; done
+  convert "$work/shot.png" -format "${format% }" info: 2>/dev/null
+}
+# White at (3, 2) and (499, 319), red at (10, 10), each a 2 x 2 block at scale 2.
+POINTS=("6,4" "7,5" "5,4" "20,20" "21,21" "19,20" "998,638" "999,639" "997,638")
+PIXELS="FFFFFF FFFFFF 000000 FE007F FE007F 000000 FFFFFF FFFFFF 000000"
+picture_shown() { [ "$(pixels_at "${POINTS[@]}")" = "$PIXELS" ]; }
+
+echo "-- the picture, keys, the halt title, closing"
+start_app
+poll 60 find_window || { fail "no window"; cat "$work/err.txt"; exit 1; }
+poll 20 picture_shown || fail "picture: $(pixels_at "${POINTS[@]}")"
+xdotool windowfocus --sync "$window"
+for key in a A Left ctrl+s shift+Return Return; do
+  xdotool key "$key"
+  sleep 0.2
+done
+expect_title "Quillomar - halted"
+close_and_wait
+[ "$(stat -c %s "$run/memory_trits.txt" 2>/dev/null)" = 192000000 ] || fail "trit file not saved in full"
+[ "$(tail -c +$((MARK + 1)) "$run/memory_tambrisk.txt" | head -c 10)" = $MARK_CELL ] || fail "keys did not arrive"
+
+echo "-- F12 stops the processor; closing still saves"
+rm -f "$run/memory_trits.txt"
+start_app
+poll 60 find_window || { fail "no window"; exit 1; }
+xdotool windowfocus --sync "$window" key F12
+expect_title "Quillomar - processor stopped (F12)"
+close_and_wait
+[ -s "$run/memory_trits.txt" ] || fail "not saved after F12"
+
+[ $failures -eq 0 ] && echo "passed" && exit 0
+exit 1
