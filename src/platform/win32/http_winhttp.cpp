@@ -19,13 +19,15 @@ namespace {
 constexpr wchar_t kUserAgent[] = L"Quillomar/1";
 
 constexpr DWORD kSocketTimedOut = 10'060;  // WSAETIMEDOUT
+constexpr DWORD kSocketReset = 10'054;     // WSAECONNRESET
 
 // The outcome of a failed system call: its error number, or 1 when it set none.
-// Some clients (Wine's) let the socket's time-out through where Windows reports
-// its own; both mean the same wait ran out.
+// Some clients (Wine's) let the socket's own error through where Windows reports
+// the HTTP client's number for the same event: a time-out or a reset connection.
 uint32_t last_error() {
   const DWORD error = GetLastError();
   if (error == kSocketTimedOut) return http_error_timeout;
+  if (error == kSocketReset) return http_error_connection_reset;
   return error != 0 ? static_cast<uint32_t>(error) : uint32_t{http_error_other};
 }
 
