@@ -26,34 +26,13 @@ cleanup() {
 }
 trap cleanup EXIT
 
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-note() { echo "-- $*"; }
-
-# Polls `$@` every 0.2 s for up to $timeout seconds; true once it succeeds. The
-# limits are generous: under the thread sanitizer on a loaded machine the window
-# and its message box take many seconds to appear.
-poll() {
-  local timeout=$1; shift
-  local deadline=$((SECONDS + timeout))
-  until "$@"; do
-    [ $SECONDS -ge $deadline ] && return 1
-    sleep 0.2
-  done
-}
+source "$(dirname "${BASH_SOURCE[0]}")/../x_display.sh"
 
 for tool in Xvfb xdotool import convert; do
   command -v "$tool" >/dev/null || { echo "missing $tool (scripts/install-deps installs it)"; exit 1; }
 done
 
-# A display of our own: Xvfb picks a free number and writes it to descriptor 3.
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
-xvfb_pid=$!
-if ! poll 15 test -s "$work/display"; then
-  echo "SKIP: Xvfb cannot start"; cat "$work/xvfb.log"; exit 77
-fi
-export DISPLAY=":$(head -n1 "$work/display")"
-note "Xvfb on $DISPLAY"
+start_private_display
 
 image="$work/image.txt"
 "$QUILL" asm "$PROGRAM" -o "$image" || { echo "FAIL: cannot assemble $PROGRAM"; exit 1; }

@@ -25,21 +25,9 @@ cleanup() {
 }
 trap cleanup EXIT
 
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-poll() {
-  local timeout=$1; shift
-  local deadline=$((SECONDS + timeout))
-  until "$@"; do
-    [ $SECONDS -ge $deadline ] && return 1
-    sleep 0.2
-  done
-}
+source "$(dirname "${BASH_SOURCE[0]}")/../x_display.sh"
 
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
-xvfb_pid=$!
-poll 15 test -s "$work/display" || { echo "SKIP: Xvfb cannot start"; exit 77; }
-export DISPLAY=":$(head -n1 "$work/display")"
+start_private_display
 
 # A Wine prefix of its own: the Wine desktop keeps the display of the first program
 # that started it, and the other tests' prefix runs without one. Its server is
