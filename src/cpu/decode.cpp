@@ -7,8 +7,9 @@ namespace quill {
 
 namespace {
 
+// A literal's op here only marks it as one: decode_entry picks the handler for its
+// length and pushes.
 constexpr EngineOp kSingleOp[] = {eop_literal, eop_return, eop_pop, eop_push, eop_add, eop_sub, eop_equals, eop_jump};
-constexpr unsigned kMostPushes = 4;
 
 // One instruction, unfused; false when it cannot complete its decoding.
 bool decode_single(const uint8_t* memory, uint64_t size, uint64_t address, DecodedEntry& entry) {
@@ -61,7 +62,7 @@ bool decode_entry(const uint8_t* memory, uint64_t size, uint64_t address, Decode
   DecodedEntry next{};
   if (e.op == eop_literal) {
     e.pushes = static_cast<uint8_t>(append_pushes(memory, size, address, e, 0));
-    if (e.pushes > 0) e.op = static_cast<uint8_t>(eop_literal_push1 + (e.pushes - 1));
+    e.op = literal_op(e.length, e.pushes);
   } else if (e.op == eop_push) {
     e.pushes = static_cast<uint8_t>(1 + append_pushes(memory, size, address, e, 1));
     if (e.pushes > 1) e.op = static_cast<uint8_t>(eop_pushes2 + (e.pushes - 2));

@@ -16,11 +16,13 @@
 namespace quill {
 
 // Handlers of the engine. 0 (not decoded) is what calloc and invalidation leave.
+inline constexpr unsigned kLiteralLengths = 10;  // a literal takes 1..10 trytes
+inline constexpr unsigned kMostPushes = 4;       // pushes fused into one entry
+
 enum EngineOp : uint8_t {
   eop_decode = 0,  // decode the instruction here, then dispatch on the result
   eop_slow,        // execute one instruction with machine_step (beyond memory, no page)
   eop_cross,       // fell through past a page's last entry: look the address up again
-  eop_literal,
   eop_return,
   eop_pop,
   eop_push,
@@ -30,28 +32,48 @@ enum EngineOp : uint8_t {
   eop_jump,
   // Several instructions in one entry. The first one's fields sit where its own
   // handler reads them, so a fused handler can always fall back to that one.
-  eop_literal_push1,  // a literal and 1..4 pushes of it, one handler per count
-  eop_literal_push2,
-  eop_literal_push3,
-  eop_literal_push4,
   eop_pushes2,  // 2..4 pushes in a row, one handler per count
   eop_pushes3,
   eop_pushes4,
   eop_add_push,
   eop_sub_push,
   eop_sub_push_jump,  // the count-down idiom: subtract, push the result, "~"
-  eop_count,
+  // A literal and the 0..4 pushes after it, one handler for each length and count
+  // (literal_op gives the number), so each moves pc by a constant: the next entry
+  // is then found without waiting for a length read from this one.
+  eop_literal,
+  eop_count = eop_literal + kLiteralLengths * (kMostPushes + 1),
 };
+
+// The op of a literal of `length` trytes (1..10) followed by `pushes` pushes (0..4).
+[[nodiscard]] constexpr uint8_t literal_op(unsigned length, unsigned pushes) {
+  return static_cast<uint8_t>(eop_literal + kLiteralLengths * pushes + (length - 1));
+}
 
 struct DecodedEntry {
   uint8_t op = eop_decode;
   uint8_t length = 0;      // trytes of the first instruction
   uint8_t advance = 0;     // trytes of all the instructions of the entry
-  uint8_t pushes = 0;      // pushes of the eop_literal_push* and eop_pushes* entries
+  uint8_t pushes = 0;      // pushes fused into the entry
   uint16_t stack[7] = {};  // operand stacks in instruction order, as byte offsets into a frame's stacks
-  int64_t value = 0;       // a literal's value
+  // What a "=" call or a "." went to last time, so the next time it goes there
+  // its entry is at hand without a lookup: that address plus one (0: nothing yet;
+  // addresses from 2^32 - 1 on are not kept) and, in `destination`, its entry.
+  // Entries are never moved or freed while their table lives, and an entry always
+  // stands for its own address, so a kept pointer stays right.
+  uint32_t went_to = 0;
+  union {
+    int64_t value = 0;          // a literal's value; for a "~", its last distance that stayed in its page
+    DecodedEntry* destination;  // for a "=" or a ".", the entry of went_to - 1
+  };
 };
 static_assert(sizeof(DecodedEntry) == 32);
+
+[[nodiscard]] constexpr DecodedEntry slow_entry() {
+  DecodedEntry entry{};
+  entry.op = eop_slow;
+  return entry;
+}
 
 inline constexpr int kPageBits = 12;
 inline constexpr uint64_t kPageTrytes = uint64_t{1} << kPageBits;
@@ -72,7 +94,7 @@ struct DecodedTable {
   uint64_t page_count = 0;
   uint64_t page_bytes = 0;          // bytes of the pages allocated so far
   uint64_t directory_bytes = 0;
-  DecodedEntry outside{eop_slow};   // stands for every address with no entry
+  DecodedEntry outside = slow_entry();  // stands for every address with no entry
 };
 
 // A table for `size` trytes at `memory` with no page yet; nullptr when out of memory.

@@ -63,6 +63,23 @@ DecodedTable* table_for(Machine& m) {
     pc = (address);                \
     e = decoded_entry(t, pc);      \
   } while (0)
+// GO for a "=" call or a "." (the entry e): where it went last time, its entry is
+// read from e; anywhere else is looked up and remembered in e.
+#define GO_REMEMBERED(address)                                            \
+  do {                                                                    \
+    const uint64_t to_ = (address);                                       \
+    DecodedEntry* const from_ = e;                                        \
+    pc = to_;                                                             \
+    if (to_ + 1 == from_->went_to) {                                      \
+      e = from_->destination;                                             \
+    } else {                                                              \
+      e = decoded_entry(t, to_);                                          \
+      if (to_ < UINT32_MAX - 1) {                                         \
+        from_->went_to = static_cast<uint32_t>(to_ + 1);                  \
+        from_->destination = e;                                           \
+      }                                                                   \
+    }                                                                     \
+  } while (0)
 #define FAIL(status)  \
   do {                \
     code = (status);  \
@@ -96,10 +113,11 @@ inline bool room_for_pushes(ValueStack* stacks, const uint16_t* offsets, unsigne
   return true;
 }
 
-// Pushes acc onto the first n (1..4) stacks of `offsets`; the order does not
+// Pushes acc onto the first n (0..4) stacks of `offsets`; the order does not
 // matter, as every push stores the same value.
 inline void push_all(ValueStack* stacks, const uint16_t* offsets, unsigned n, int64_t acc) {
   switch (n) {
+    case 0: return;
     case 4: { ValueStack& s = stack_at(stacks, offsets[3]); s.values[s.count++] = acc; } [[fallthrough]];
     case 3: { ValueStack& s = stack_at(stacks, offsets[2]); s.values[s.count++] = acc; } [[fallthrough]];
     case 2: { ValueStack& s = stack_at(stacks, offsets[1]); s.values[s.count++] = acc; } [[fallthrough]];
@@ -109,13 +127,26 @@ inline void push_all(ValueStack* stacks, const uint16_t* offsets, unsigned n, in
 
 #define STACK(i) stack_at(stacks, e->stack[i])
 
+// Every literal form, as X(pushes, length), in the order of literal_op.
+#define LITERAL_LENGTHS(X, N) X(N, 1) X(N, 2) X(N, 3) X(N, 4) X(N, 5) X(N, 6) X(N, 7) X(N, 8) X(N, 9) X(N, 10)
+#define LITERAL_FORMS(X) LITERAL_LENGTHS(X, 0) LITERAL_LENGTHS(X, 1) LITERAL_LENGTHS(X, 2) LITERAL_LENGTHS(X, 3) LITERAL_LENGTHS(X, 4)
+static_assert(kLiteralLengths == 10 && kMostPushes == 4, "LITERAL_FORMS lists every length and count");
+
+// Makes the compiler forget that `x` equals what it was just compared with, so the
+// code goes on from `x` itself and not from the value it was compared against.
+#if QUILL_ENGINE_THREADED
+#define HIDE_EQUALITY(x) asm("" : "+r"(x))
+#else
+#define HIDE_EQUALITY(x) static_cast<void>(x)
+#endif
+
 uint32_t run_engine(Machine& m, DecodedTable& t, const uint64_t max_steps) {
 #if QUILL_ENGINE_THREADED
+#define LITERAL_LABEL(N, LEN) &&L_literal_##N##_##LEN,
   static const void* const kHandlers[] = {
-      &&L_decode, &&L_slow,  &&L_cross,  &&L_literal,         &&L_return,  &&L_pop,      &&L_push,
-      &&L_add,    &&L_sub,   &&L_equals, &&L_jump,
-      &&L_literal_push1, &&L_literal_push2, &&L_literal_push3, &&L_literal_push4,
-      &&L_pushes2, &&L_pushes3, &&L_pushes4, &&L_add_push, &&L_sub_push, &&L_sub_push_jump,
+      &&L_decode, &&L_slow,    &&L_cross,   &&L_return,   &&L_pop,      &&L_push,
+      &&L_add,    &&L_sub,     &&L_equals,  &&L_jump,     &&L_pushes2,  &&L_pushes3,
+      &&L_pushes4, &&L_add_push, &&L_sub_push, &&L_sub_push_jump, LITERAL_FORMS(LITERAL_LABEL)
   };
   static_assert(sizeof kHandlers / sizeof kHandlers[0] == eop_count);
 #endif
@@ -126,6 +157,7 @@ uint32_t run_engine(Machine& m, DecodedTable& t, const uint64_t max_steps) {
   ValueStack* stacks = nullptr;
   DecodedEntry* e = nullptr;
   const uint16_t* jump_stacks = nullptr;
+  int64_t* jump_hint = nullptr;
   uint32_t code = status_ready;
   RELOAD();
   NEXT();
@@ -135,7 +167,6 @@ dispatch:
   switch (e->op) {
     case eop_decode: goto L_decode;
     case eop_cross: goto L_cross;
-    case eop_literal: goto L_literal;
     case eop_return: goto L_return;
     case eop_pop: goto L_pop;
     case eop_push: goto L_push;
@@ -143,16 +174,14 @@ dispatch:
     case eop_sub: goto L_sub;
     case eop_equals: goto L_equals;
     case eop_jump: goto L_jump;
-    case eop_literal_push1: goto L_literal_push1;
-    case eop_literal_push2: goto L_literal_push2;
-    case eop_literal_push3: goto L_literal_push3;
-    case eop_literal_push4: goto L_literal_push4;
     case eop_pushes2: goto L_pushes2;
     case eop_pushes3: goto L_pushes3;
     case eop_pushes4: goto L_pushes4;
     case eop_add_push: goto L_add_push;
     case eop_sub_push: goto L_sub_push;
     case eop_sub_push_jump: goto L_sub_push_jump;
+#define LITERAL_CASE(N, LEN) case literal_op(LEN, N): goto L_literal_##N##_##LEN;
+    LITERAL_FORMS(LITERAL_CASE)
     default: goto L_slow;
   }
 #endif
@@ -173,26 +202,20 @@ L_cross:
   GO(pc);
   NEXT();
 
-L_literal:
-  acc = e->value;
-  ADVANCE(e->length);
-  --left;
-  NEXT();
-
-// A literal and N pushes, with N a constant in each handler so the checks unroll.
-#define LITERAL_PUSHES(N)                                                          \
-  do {                                                                             \
-    if (left <= (N) || !room_for_pushes(stacks, e->stack, (N))) goto L_literal;   \
-    acc = e->value;                                                                \
-    push_all(stacks, e->stack, (N), acc);                                          \
-    left -= (N) + 1;                                                               \
-    ADVANCE(e->advance);                                                           \
-    NEXT();                                                                        \
-  } while (0)
-L_literal_push1: LITERAL_PUSHES(1);
-L_literal_push2: LITERAL_PUSHES(2);
-L_literal_push3: LITERAL_PUSHES(3);
-L_literal_push4: LITERAL_PUSHES(4);
+// A literal of LEN trytes and N pushes, both constants in each handler so the
+// checks unroll and pc moves by a constant.
+#define LITERAL_PUSHES(N, LEN)                                                            \
+  L_literal_##N##_##LEN : do {                                                            \
+    if ((N) > 0 && (left <= (N) || !room_for_pushes(stacks, e->stack, (N)))) {           \
+      goto L_literal_0_##LEN;                                                             \
+    }                                                                                     \
+    acc = e->value;                                                                       \
+    push_all(stacks, e->stack, (N), acc);                                                 \
+    left -= (N) + 1;                                                                      \
+    ADVANCE((LEN) + 2 * (N));                                                             \
+    NEXT();                                                                               \
+  } while (0);
+  LITERAL_FORMS(LITERAL_PUSHES)
 
 L_return: {
   const uint32_t depth = m.depth;
@@ -207,7 +230,7 @@ L_return: {
   m.depth = depth - 1;
   stacks = m.frames[depth - 1].stacks;
   --left;
-  GO(back);
+  GO_REMEMBERED(back);
   NEXT();
 }
 
@@ -231,7 +254,7 @@ L_push: {
     if (left < (N) || !room_for_pushes(stacks, e->stack, (N))) goto L_push;    \
     push_all(stacks, e->stack, (N), acc);                                       \
     left -= (N);                                                                \
-    ADVANCE(e->advance);                                                        \
+    ADVANCE(2 * (N));                                                           \
     NEXT();                                                                     \
   } while (0)
 L_pushes2: PUSHES(2);
@@ -290,12 +313,18 @@ L_sub_push_jump: {
   p.values[p.count++] = acc;
   left -= 2;
   jump_stacks = e->stack + 3;
+  jump_hint = &e->value;
   ADVANCE(5);  // the decoder kept the "~" in this page, so e is its entry
   goto jump;
 }
 
+// A jump entry keeps in its unused value field the last distance it jumped that
+// stayed inside its own page (0 when there is none): such a distance is known to
+// be a valid destination, and when it comes again the next entry is reached from
+// the hint alone, so the processor need not wait for the popped values to find it.
 L_jump:
   jump_stacks = e->stack;
+  jump_hint = &e->value;
 jump: {
   const int64_t u = pop_value(stack_at(stacks, jump_stacks[0]));
   const int64_t p = pop_value(stack_at(stacks, jump_stacks[1]));
@@ -303,6 +332,15 @@ jump: {
   const int64_t r = pop_value(stack_at(stacks, jump_stacks[3]));
   int64_t d = r;
   if (acc != NIL && u != NIL) d = acc > u ? p : acc < u ? q : r;
+  int64_t hint = *jump_hint;
+  if (d == hint && hint != 0) {
+    HIDE_EQUALITY(hint);
+    acc = static_cast<int64_t>(pc);
+    pc += static_cast<uint64_t>(hint);
+    e += hint;
+    --left;
+    NEXT();
+  }
   if (d == NIL || d == 0) {
     acc = d == NIL ? NIL : static_cast<int64_t>(pc);
     ADVANCE(5);
@@ -315,7 +353,8 @@ jump: {
   const uint64_t target = d > 0 ? pc + distance : pc - distance;
   --left;
   if (((target ^ pc) >> kPageBits) == 0) {
-    e += static_cast<int64_t>(target - pc);  // same page: no lookup
+    *jump_hint = d;
+    e += d;  // same page: no lookup
     pc = target;
   } else {
     GO(target);
@@ -350,7 +389,7 @@ L_equals: {
   stacks = frame.stacks;
   acc = value;
   --left;
-  GO(static_cast<uint64_t>(target));
+  GO_REMEMBERED(static_cast<uint64_t>(target));
   NEXT();
 }
 

@@ -1,9 +1,11 @@
 // The store instruction's packed write for the fast engine: the results of
-// write_packed (codec/packed.h), with two trytes per table lookup and one 64-bit
-// division, so a store does not wait on a chain of divisions by 27.
+// write_packed (codec/packed.h), with the length found from the value's bit width,
+// two trytes per table lookup and the writes unrolled for each length, so a store
+// neither waits on a chain of divisions by 27 nor loops.
 #pragma once
 
 #include <array>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 
@@ -25,29 +27,55 @@ constexpr std::array<std::array<uint8_t, 8>, 729> tryte_pair_table() {
   return t;
 }
 inline constexpr auto kTrytePair = tryte_pair_table();
-inline constexpr uint64_t kPackedStart[9] = {
-    0, 1, 28, 757, 20'440, 551'881, 14'900'788, 402'321'277, 10'862'674'480,
+// The smallest value written in K trytes, K = 0..8; the last entry stops the search.
+inline constexpr uint64_t kPackedStart[10] = {
+    0, 1, 28, 757, 20'440, 551'881, 14'900'788, 402'321'277, 10'862'674'480, UINT64_MAX,
 };
+// The length of the smallest value of each bit width. The starts grow 27-fold, so
+// a width (values within a factor of two) holds at most one start, and a value's
+// length is its width's or one more.
+constexpr std::array<uint8_t, 65> packed_length_by_width() {
+  std::array<uint8_t, 65> t{};
+  for (int w = 1; w <= 64; ++w) {
+    const uint64_t smallest = uint64_t{1} << (w - 1);
+    while (t[w] < 8 && smallest >= kPackedStart[t[w] + 1]) ++t[w];
+  }
+  return t;
+}
+inline constexpr auto kLengthByWidth = packed_length_by_width();
+
+inline void put_pair(uint8_t* at, uint32_t pair) { std::memcpy(at, kTrytePair[pair].data(), 6); }
+inline void put_single(uint8_t* at, uint32_t pair) { std::memcpy(at, kTrytePair[pair].data() + 3, 3); }
 }  // namespace detail
 
 // write_packed(memory, size, address, value): K, or kPackedTooLarge writing nothing.
 [[nodiscard]] inline int store_packed(uint8_t* memory, uint64_t size, uint64_t address, int64_t value) {
+  using detail::put_pair;
+  using detail::put_single;
   if (value < 0 || static_cast<uint64_t>(value) > kPackedMax) return kPackedTooLarge;
   const auto v = static_cast<uint64_t>(value);
-  int k = 0;
-  for (int i = 1; i < 9; ++i) k += v >= detail::kPackedStart[i];
-  if (size < address || size - address < static_cast<uint64_t>(k)) return kPackedTooLarge;
-  if (k == 0) return 0;
-  // V - base(K) in base 729, two trytes per digit, written from the last tryte
-  // back; an odd K takes the lower tryte of one more pair (its upper digit is 0).
+  const unsigned guess = detail::kLengthByWidth[std::bit_width(v)];
+  const unsigned k = guess + (v >= detail::kPackedStart[guess + 1]);
+  if (size < address || size - address < k) return kPackedTooLarge;
+  // V - base(K) in base 729, two trytes per digit p0 (last two trytes) .. p3; an
+  // odd K starts with the lower tryte of one more digit (its upper tryte is 0).
   const uint64_t rest = v - detail::kPackedStart[k];
   const auto high = static_cast<uint32_t>(rest / 531'441);  // 27^4
   const auto low = static_cast<uint32_t>(rest % 531'441);
-  const uint32_t pairs[4] = {low % 729, low / 729, high % 729, high / 729};
-  uint8_t* end = memory + 3 * (address + static_cast<uint64_t>(k));
-  for (int i = 0; i < k / 2; ++i) std::memcpy(end - 6 * (i + 1), detail::kTrytePair[pairs[i]].data(), 6);
-  if (k & 1) std::memcpy(memory + 3 * address, detail::kTrytePair[pairs[k / 2]].data() + 3, 3);
-  return k;
+  const uint32_t p0 = low % 729, p1 = low / 729, p2 = high % 729, p3 = high / 729;
+  uint8_t* out = memory + 3 * address;
+  switch (k) {
+    case 1: put_single(out, p0); break;
+    case 2: put_pair(out, p0); break;
+    case 3: put_single(out, p1); put_pair(out + 3, p0); break;
+    case 4: put_pair(out, p1); put_pair(out + 6, p0); break;
+    case 5: put_single(out, p2); put_pair(out + 3, p1); put_pair(out + 9, p0); break;
+    case 6: put_pair(out, p2); put_pair(out + 6, p1); put_pair(out + 12, p0); break;
+    case 7: put_single(out, p3); put_pair(out + 3, p2); put_pair(out + 9, p1); put_pair(out + 15, p0); break;
+    case 8: put_pair(out, p3); put_pair(out + 6, p2); put_pair(out + 12, p1); put_pair(out + 18, p0); break;
+    default: break;  // 0: nothing to write
+  }
+  return static_cast<int>(k);
 }
 
 }  // namespace quill

@@ -4,6 +4,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "cpu/decoded_table.h"
 #include "cpu/engine.h"
 #include "support/differential.h"
 #include "support/machine_compare.h"
@@ -16,6 +17,7 @@ using test::ProgramGenerator;
 using test::reference_batch;
 using test::same_machine;
 using test::TwinMachine;
+using test::literal_symbols;
 
 // Runs both machines batch by batch, comparing everything after each batch.
 // Small batches end inside fused sequences; size 1 compares every instruction.
@@ -76,6 +78,53 @@ TEST(RunDifferential, ProgramsAcrossTablePagesMatchTheStepLoop) {
     const uint64_t at = 4096 - static_cast<uint64_t>(g.below(120));
     TextImageReader reader{at, 0, false};
     (void)text_image_feed(reader, bytes.data(), size, reinterpret_cast<const uint8_t*>(program.data()), program.size());
+    TwinMachine fast(bytes), reference(bytes);
+    fast.machine.pc = reference.machine.pc = at;
+    run_both(fast, reference, g, 40, program);
+  }
+}
+
+// A count-down loop whose "~" takes the same distance turn after turn and then
+// another as the counter passes the comparand: zero, a step into the next
+// instruction, NIL, back to the loop, and back from a second jump after it. Half
+// the loops also call one function from two places, so its "." returns to each in
+// turn. The engine remembers where each jump, call and return went last, so a
+// remembered destination must never stand in for a different one. The loop is
+// placed at `at`; some straddle a page boundary of the table.
+std::string repeating_loop(ProgramGenerator& g, uint64_t at) {
+  const int64_t counter = g.below(20), comparand = g.below(20);
+  const bool fused = g.below(2) == 0;  // "-01>0~": the count-down idiom, or with a pop and push between
+  const bool calls = g.below(2) == 0;
+  const int64_t pick[] = {0, 5, NIL, 0, 5};
+  const std::string head = literal_symbols(counter) + ">0", tail = "<6<6<6.", function = ">0+00.";
+  const int q_pick = g.below(7), r_pick = g.below(7);  // 5 and 6: back to the loop
+  std::string body;
+  int64_t back = 0, back_again = 0, function_at = 0;
+  for (int round = 0; round < 4; ++round) {  // the offsets' own lengths settle in a few rounds
+    const int64_t q = q_pick >= 5 ? back : pick[q_pick];
+    const int64_t r = r_pick >= 5 ? back : pick[r_pick];
+    const std::string call = literal_symbols(function_at, 4) + ">8" + "13>9=89";
+    body = literal_symbols(comparand) + ">2" + literal_symbols(back) + ">3" + literal_symbols(q) + ">4" +
+           literal_symbols(r) + ">5" + (calls ? call + call : "") + "11>1" + (fused ? "-01>0" : "-01>6<6>0") + "~2345";
+    const std::string again = literal_symbols(back_again) + ">7~JJJ7";
+    back = -static_cast<int64_t>(body.size() - 5);
+    back_again = -static_cast<int64_t>(body.size() + again.size() - 5);
+    body += again;
+    function_at = static_cast<int64_t>(at + head.size() + body.size() + tail.size());
+  }
+  return head + body + tail + function;
+}
+
+TEST(RunDifferential, RepeatedJumpsCallsAndReturnsMatchTheStepLoop) {
+  ProgramGenerator g(31);
+  for (int i = 0; i < 600; ++i) {
+    const uint64_t size = 2 * kPageTrytes;
+    const uint64_t at = g.below(2) ? 0 : kPageTrytes - static_cast<uint64_t>(g.below(90));
+    const std::string program = repeating_loop(g, at);
+    std::vector<uint8_t> bytes(3 * size, '.');
+    TextImageReader reader{at, 0, false};
+    ASSERT_TRUE(text_image_feed(reader, bytes.data(), size, reinterpret_cast<const uint8_t*>(program.data()),
+                                program.size()));
     TwinMachine fast(bytes), reference(bytes);
     fast.machine.pc = reference.machine.pc = at;
     run_both(fast, reference, g, 40, program);
