@@ -261,48 +261,35 @@ L_pushes2: PUSHES(2);
 L_pushes3: PUSHES(3);
 L_pushes4: PUSHES(4);
 
-L_add: {
-  const int64_t a = pop_value(STACK(0));
-  const int64_t b = pop_value(STACK(1));
-  acc = add_values(a, b);
-  ADVANCE(3);
-  --left;
-  NEXT();
-}
+// "+" or "-": pops both operands, then combines them with `combine`.
+#define ARITHMETIC(combine)                       \
+  do {                                            \
+    const int64_t a = pop_value(STACK(0));        \
+    const int64_t b = pop_value(STACK(1));        \
+    acc = combine(a, b);                          \
+    ADVANCE(3);                                   \
+    --left;                                       \
+    NEXT();                                       \
+  } while (0)
+L_add: ARITHMETIC(add_values);
+L_sub: ARITHMETIC(subtract_values);
 
-L_sub: {
-  const int64_t a = pop_value(STACK(0));
-  const int64_t b = pop_value(STACK(1));
-  acc = subtract_values(a, b);
-  ADVANCE(3);
-  --left;
-  NEXT();
-}
-
-// The pops can only make room on the push's stack, so a free slot before them is enough.
-L_add_push: {
-  ValueStack& p = STACK(2);
-  if (left < 2 || p.count == kStackCapacity) goto L_add;
-  const int64_t a = pop_value(STACK(0));
-  const int64_t b = pop_value(STACK(1));
-  acc = add_values(a, b);
-  p.values[p.count++] = acc;
-  ADVANCE(5);
-  left -= 2;
-  NEXT();
-}
-
-L_sub_push: {
-  ValueStack& p = STACK(2);
-  if (left < 2 || p.count == kStackCapacity) goto L_sub;
-  const int64_t a = pop_value(STACK(0));
-  const int64_t b = pop_value(STACK(1));
-  acc = subtract_values(a, b);
-  p.values[p.count++] = acc;
-  ADVANCE(5);
-  left -= 2;
-  NEXT();
-}
+// "+" or "-" and a push of the result. The pops can only make room on the push's
+// stack, so a free slot before them is enough.
+#define ARITHMETIC_PUSH(combine, alone)                                 \
+  do {                                                                  \
+    ValueStack& p = STACK(2);                                           \
+    if (left < 2 || p.count == kStackCapacity) goto alone;              \
+    const int64_t a = pop_value(STACK(0));                              \
+    const int64_t b = pop_value(STACK(1));                              \
+    acc = combine(a, b);                                                \
+    p.values[p.count++] = acc;                                          \
+    ADVANCE(5);                                                         \
+    left -= 2;                                                          \
+    NEXT();                                                             \
+  } while (0)
+L_add_push: ARITHMETIC_PUSH(add_values, L_add);
+L_sub_push: ARITHMETIC_PUSH(subtract_values, L_sub);
 
 L_sub_push_jump: {
   ValueStack& p = STACK(2);
