@@ -222,11 +222,6 @@ void zero_fill(Builder& b) {
 
 }  // namespace
 
-char op_symbol(Op op) {
-  static constexpr char kSymbols[] = {'<', '>', '+', '-', '=', '~', '.'};
-  return kSymbols[static_cast<int>(op)];
-}
-
 void expand_statement(const Statement& s, uint64_t address, std::vector<uint8_t>& digits,
                       const ExpandContext& context, Expansion& out) {
   out = {};
@@ -238,7 +233,7 @@ void expand_statement(const Statement& s, uint64_t address, std::vector<uint8_t>
         const int n = b.stack(s.operands[i]);
         stacks[i] = n < 0 ? 0 : static_cast<uint8_t>(n);
       }
-      const char symbol = op_symbol(s.op);
+      const char symbol = op_info(s.op).symbol;
       if (s.operands.empty()) b.op(symbol, {});
       else if (s.operands.size() == 1) b.op(symbol, {stacks[0]});
       else if (s.operands.size() == 2) b.op(symbol, {stacks[0], stacks[1]});

@@ -30,7 +30,4 @@ struct Expansion {
 void expand_statement(const Statement& statement, uint64_t address, std::vector<uint8_t>& digits,
                       const ExpandContext& context, Expansion& out);
 
-// The symbol of the instruction `op`.
-[[nodiscard]] char op_symbol(Op op);
-
 }  // namespace quill::as

@@ -227,9 +227,10 @@ struct Parser {
     return fail(s.where, "unknown directive '." + name + "'");
   }
 
-  bool stack_instruction(TokenCursor& c, Statement& s, const std::string& m, Op op, size_t count) {
+  bool stack_instruction(TokenCursor& c, Statement& s, const std::string& m, OpKind op) {
     s.kind = StatementKind::instruction;
     s.op = op;
+    const auto count = static_cast<size_t>(op_info(op).operands);
     return expression_list(c, s.operands) && operand_count(s, m, count, count);
   }
 
@@ -296,13 +297,10 @@ struct Parser {
     ++c.at;
     s.scratch = scratch;
     s.saved = saved;
-    if (m == "pop") return stack_instruction(c, s, m, Op::pop, 1);
-    if (m == "push") return stack_instruction(c, s, m, Op::push, 1);
-    if (m == "add") return stack_instruction(c, s, m, Op::add, 2);
-    if (m == "sub") return stack_instruction(c, s, m, Op::sub, 2);
-    if (m == "call") return stack_instruction(c, s, m, Op::call, 2);
-    if (m == "cmp") return stack_instruction(c, s, m, Op::cmp, 4);
-    if (m == "ret" || m == "halt") return stack_instruction(c, s, m, Op::ret, 0);
+    for (const Instruction& i : kInstructions) {
+      if (m == i.mnemonic) return stack_instruction(c, s, m, i.kind);
+    }
+    if (m == "halt") return stack_instruction(c, s, m, op_return);
     if (m == "lit" || m.rfind("lit.", 0) == 0) return literal(c, s, m);
     if (m == "nil") {
       s.kind = StatementKind::literal;
