@@ -28,12 +28,14 @@ test-windows: windows
 bench: release
 	./build/release/bench/quill_bench
 
-# Needs clang (not part of `make test`): fuzzes machine_run against machine_step for a minute.
+# Needs clang (not part of `make test`): fuzzes machine_run against machine_step, then
+# the assembler against the disassembler, for a minute each.
 fuzz: deps
 	cmake --preset fuzz >/dev/null
-	cmake --build --preset fuzz -j $(JOBS) --target run_fuzzer
-	mkdir -p build/fuzz/corpus
+	cmake --build --preset fuzz -j $(JOBS) --target run_fuzzer asm_fuzzer
+	mkdir -p build/fuzz/corpus build/fuzz/asm_corpus
 	./build/fuzz/tests/fuzz/run_fuzzer -max_total_time=60 build/fuzz/corpus tests/fuzz/corpus
+	./build/fuzz/tests/fuzz/asm_fuzzer -max_total_time=60 -max_len=4096 build/fuzz/asm_corpus tests/fuzz/asm_corpus
 
 release: deps
 	cmake --preset release >/dev/null

@@ -10,22 +10,43 @@
 
 namespace quill {
 
-enum OpKind : uint8_t { op_literal, op_return, op_pop, op_push, op_add, op_sub, op_call, op_jump, op_invalid };
+// The instruction set, once: X(kind, symbol, mnemonic, operand trytes). The step,
+// the engine's decoder, the assembler and the disassembler all take their kinds,
+// symbols, names and operand counts from here, so adding an instruction is one
+// line. Every symbol of the alphabet that is not listed is a literal's length
+// tryte. "ret" is also written "halt" in source (the assembler's alias).
+#define QUILL_OPCODES(X)   \
+  X(return, '.', "ret", 0) \
+  X(pop, '<', "pop", 1)    \
+  X(push, '>', "push", 1)  \
+  X(add, '+', "add", 2)    \
+  X(sub, '-', "sub", 2)    \
+  X(call, '=', "call", 2)  \
+  X(jump, '~', "cmp", 4)
+
+#define QUILL_OP_KIND(kind, symbol, mnemonic, operands) op_##kind,
+enum OpKind : uint8_t { op_literal, QUILL_OPCODES(QUILL_OP_KIND) op_invalid };
+#undef QUILL_OP_KIND
+
+struct Instruction {
+  OpKind kind;
+  char symbol;
+  const char* mnemonic;
+  int operands;  // stack operand trytes after the symbol
+};
+
+#define QUILL_OP_ROW(kind, symbol, mnemonic, operands) {op_##kind, symbol, mnemonic, operands},
+inline constexpr Instruction kInstructions[] = {QUILL_OPCODES(QUILL_OP_ROW)};
+#undef QUILL_OP_ROW
 
 namespace detail {
 constexpr std::array<OpKind, 256> op_kind_table() {
   std::array<OpKind, 256> t{};
   for (auto& k : t) k = op_invalid;
   for (uint8_t tv = 0; tv < 27; ++tv) {
-    switch (kSymbolAlphabet[tv]) {
-      case '.': t[tv] = op_return; break;
-      case '<': t[tv] = op_pop; break;
-      case '>': t[tv] = op_push; break;
-      case '+': t[tv] = op_add; break;
-      case '-': t[tv] = op_sub; break;
-      case '=': t[tv] = op_call; break;
-      case '~': t[tv] = op_jump; break;
-      default: t[tv] = op_literal; break;
+    t[tv] = op_literal;
+    for (const Instruction& i : kInstructions) {
+      if (i.symbol == kSymbolAlphabet[tv]) t[tv] = i.kind;
     }
   }
   return t;
@@ -36,9 +57,12 @@ inline constexpr auto kOpKind = op_kind_table();
 // The kind of the instruction whose first tryte is `tryte_value` (a TryteValue or kNoTryte).
 [[nodiscard]] inline OpKind op_kind(uint8_t tryte_value) { return detail::kOpKind[tryte_value]; }
 
+// The row of `kind`, which must be an instruction (not op_literal or op_invalid).
+[[nodiscard]] constexpr const Instruction& op_info(OpKind kind) { return kInstructions[kind - op_return]; }
+
 // Operand trytes after the instruction symbol, for the kinds that have them.
 [[nodiscard]] constexpr int operand_count(OpKind kind) {
-  return kind == op_pop || kind == op_push ? 1 : kind == op_jump ? 4 : kind == op_return || kind == op_literal ? 0 : 2;
+  return kind == op_literal || kind == op_invalid ? 0 : op_info(kind).operands;
 }
 
 // "+" and "-" on popped values A and B: a missing (NIL) operand counts as equal

@@ -130,6 +130,69 @@ TEST(AsmErrors, FilesAndDefines) {
   EXPECT_EQ(format_error(r.errors[0]), "t.tasm:1:1: error: 'SIZE' is already defined on the command line");
 }
 
+// Faults found by hardening: each source used to crash, run away, or say the wrong thing.
+TEST(AsmErrors, ThirtyThousandParenthesesOrAHundredThousandSignsAreRefusedNotACrash) {
+  const std::string nest = "(((" + std::string(253, '(') + "5" + std::string(256, ')');
+  EXPECT_EQ(symbols_of("lit " + nest + "\nlit " + std::string(256, '-') + "5"), "1515");
+  const std::string parens = "lit " + std::string(30'000, '(') + "1" + std::string(30'000, ')');
+  const std::string signs = "lit " + std::string(100'000, '-') + "1";
+  expect_errors({
+      {parens.c_str(), "1:261: expression nests more than 256 parentheses and signs deep"},
+      {signs.c_str(), "1:261: expression nests more than 256 parentheses and signs deep"},
+  });
+}
+
+TEST(AsmErrors, ValuesBeyondWhatALiteralHoldsAreRefusedBeforeTheyOverflow) {
+  expect_errors({
+      {"lit -9223372036854775807 - 1", "1:26: arithmetic overflows"},  // used to land on nil
+      {"lit (0 - 4611686018427387904) * 2", "1:31: arithmetic overflows"},
+      {"jmp -9223372036854775807",
+       "1:5: value -9223372036854775807 is outside the literal range -511999999999 to 511999999999"},
+      {"jle 9223372036854775807, #0",
+       "1:5: value 9223372036854775807 is outside the literal range -511999999999 to 511999999999"},
+  });
+}
+
+// c0 = c1 + 1, c1 = c2 + 1, ... c{n-1} = END, used before any of them is defined.
+std::string constant_chain(int n, const std::string& end) {
+  std::string text = "lit c0\n";
+  for (int i = 0; i < n; ++i) {
+    text.append("c").append(std::to_string(i)).append(" = ");
+    text.append(i + 1 < n ? std::string("c").append(std::to_string(i + 1)).append(" + 1") : end).append("\n");
+  }
+  return text;
+}
+
+TEST(AsmErrors, AChainOf199ForwardConstantsSettlesOrNamesTheRealCause) {
+  const struct {
+    std::string source;
+    const char* symbols;
+  } cases[] = {
+      {constant_chain(199, "5"), "2A3"},         // 5 + 198; used to be "the layout does not settle"
+      {constant_chain(199, "e") + "e:", "2A1"},  // e moves as lit c0 grows: 3 + 198
+      {constant_chain(199, "zz"), "ERROR: test.tasm:200:8: error: undefined symbol 'zz'"},
+      {"a = b\nb = a + 1\nlit a", "ERROR: test.tasm:2:5: error: 'a' is defined in terms of itself"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(symbols_of(c.source), c.symbols) << c.source.substr(0, 40);
+  EXPECT_EQ(assemble(constant_chain(199, "zz")).errors.size(), 1u);  // not one "undefined" per link
+}
+
+TEST(AsmErrors, AnIncludeTreeOf15LevelsBy10StopsAtTheSourceLimits) {
+  TempFolder folder;
+  for (int level = 0; level < 15; ++level) {
+    std::string text;
+    for (int k = 0; k < 10; ++k) text.append(".include \"").append(std::to_string(level + 1)).append(".tasm\"\n");
+    folder.write(std::to_string(level).append(".tasm"), text);
+  }
+  folder.write("15.tasm", std::string(20'000, '\n'));
+  AsmResult r;
+  EXPECT_FALSE(assemble_file(folder.file("0.tasm"), AsmOptions{}, r));
+  ASSERT_EQ(r.errors.size(), 1u);  // reading stops at the limit
+  EXPECT_EQ(r.errors[0].message, "the source with its includes runs past 250000 lines");
+  EXPECT_FALSE(assemble_text("big.tasm", std::string((4 << 20) + 1, ';'), AsmOptions{}, r));
+  EXPECT_EQ(format_error(r.errors.at(0)), "error: the source with its includes runs past 4 MiB");
+}
+
 TEST(AsmErrors, EveryProblemIsReportedNotJustTheFirst) {
   const AsmResult r = assemble("foo\nbar\nret\nbaz");
   ASSERT_EQ(r.errors.size(), 3u);

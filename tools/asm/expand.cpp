@@ -35,9 +35,11 @@ struct Builder {
 
   Value value(const Expr& e) {
     int64_t v = 0;
-    Diagnostic problem;
-    if (evaluate(e, context.symbols, static_cast<int64_t>(base), v, problem) == EvalStatus::ok) return {v, true};
-    error(problem.where, problem.message);
+    std::vector<Diagnostic>* errors = context.report && !measuring ? context.errors : nullptr;
+    if (evaluate_reporting(e, context.symbols, context.constants, static_cast<int64_t>(base), v, errors) ==
+        EvalStatus::ok) {
+      return {v, true};
+    }
     return {};
   }
 
@@ -59,16 +61,20 @@ struct Builder {
     for (const uint8_t n : stacks) out.trytes.push_back(symbol_value(static_cast<uint8_t>(kDigitCharacters[n])));
   }
 
+  // `v`, or unknown (reported) when it is a number no literal can hold.
+  Value in_literal_range(Value v, SourceLocation where) {
+    if (!v.known || v.v == NIL || (v.v >= -kValueMax && v.v <= kValueMax)) return v;
+    error(where, "value " + std::to_string(v.v) + " is outside the literal range -511999999999 to 511999999999");
+    return {};
+  }
+
   // A literal in this statement's next slot; `explicit_digits` >= 0 fixes its width.
   void literal(Value v, SourceLocation where, int explicit_digits = -1) {
     if (digits.size() <= slot) digits.push_back(0);
     uint8_t& width = digits[slot++];
     if (explicit_digits >= 0) width = static_cast<uint8_t>(explicit_digits);
     if (measuring) v = {};
-    if (v.known && v.v != NIL && (v.v < -kValueMax || v.v > kValueMax)) {
-      error(where, "value " + std::to_string(v.v) + " is outside the literal range -511999999999 to 511999999999");
-      v = {};
-    }
+    v = in_literal_range(v, where);
     if (v.known && literal_digits(v.v) > width) {
       if (explicit_digits >= 0) {
         error(where, "value " + std::to_string(v.v) + " needs " + std::to_string(literal_digits(v.v)) +
@@ -104,8 +110,10 @@ struct Builder {
     for (int i = 0; i < k; ++i) out.trytes.push_back(tryte_value_at(memory, static_cast<uint64_t>(i)));
   }
 
-  // Offset from the "~" of the sequence being built to `target`.
+  // Offset from the "~" of the sequence being built to `target`. A target beyond
+  // the literal range is refused before the subtraction, which could overflow.
   Value offset_to(Value target) {
+    target = in_literal_range(target, s.target.where);
     if (!target.known || target.v == NIL) return target;
     return {target.v - static_cast<int64_t>(tilde), true};
   }
@@ -222,11 +230,6 @@ void zero_fill(Builder& b) {
 
 }  // namespace
 
-char op_symbol(Op op) {
-  static constexpr char kSymbols[] = {'<', '>', '+', '-', '=', '~', '.'};
-  return kSymbols[static_cast<int>(op)];
-}
-
 void expand_statement(const Statement& s, uint64_t address, std::vector<uint8_t>& digits,
                       const ExpandContext& context, Expansion& out) {
   out = {};
@@ -238,7 +241,7 @@ void expand_statement(const Statement& s, uint64_t address, std::vector<uint8_t>
         const int n = b.stack(s.operands[i]);
         stacks[i] = n < 0 ? 0 : static_cast<uint8_t>(n);
       }
-      const char symbol = op_symbol(s.op);
+      const char symbol = op_info(s.op).symbol;
       if (s.operands.empty()) b.op(symbol, {});
       else if (s.operands.size() == 1) b.op(symbol, {stacks[0]});
       else if (s.operands.size() == 2) b.op(symbol, {stacks[0], stacks[1]});

@@ -12,6 +12,7 @@ namespace quill::as {
 
 struct ExpandContext {
   const SymbolValues& symbols;
+  const NameSet& constants;               // every constant the source defines
   bool report = false;                    // the final pass: problems become errors
   std::vector<Diagnostic>* errors = nullptr;
 };
@@ -29,8 +30,5 @@ struct Expansion {
 // appended to `context.errors`.
 void expand_statement(const Statement& statement, uint64_t address, std::vector<uint8_t>& digits,
                       const ExpandContext& context, Expansion& out);
-
-// The symbol of the instruction `op`.
-[[nodiscard]] char op_symbol(Op op);
 
 }  // namespace quill::as

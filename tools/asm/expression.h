@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "tools/asm/lexer.h"
@@ -31,6 +32,9 @@ struct TokenCursor {
   [[nodiscard]] SourceLocation location() const { return {file, line, tokens[at].column}; }
 };
 
+// How deep parentheses and unary signs may nest in one expression.
+inline constexpr int kMaxExpressionNesting = 256;
+
 // True when the token at the cursor can begin an expression.
 [[nodiscard]] bool starts_expression(const TokenCursor& cursor);
 
@@ -38,6 +42,7 @@ struct TokenCursor {
 [[nodiscard]] bool parse_expression(TokenCursor& cursor, Expr& out, Diagnostic& error);
 
 using SymbolValues = std::unordered_map<std::string, int64_t>;
+using NameSet = std::unordered_set<std::string>;
 
 enum class EvalStatus : uint8_t { ok, undefined, failed };
 
@@ -45,6 +50,12 @@ enum class EvalStatus : uint8_t { ok, undefined, failed };
 // and failed write `error` (undefined names the first unknown symbol).
 [[nodiscard]] EvalStatus evaluate(const Expr& expr, const SymbolValues& symbols, int64_t here, int64_t& value,
                                   Diagnostic& error);
+
+// evaluate(), appending the problem to `errors` (unless null) when it is this
+// expression's own: a failure, or a symbol defined nowhere. A symbol among
+// `constants` that has no value yet is not; its own definition reports why.
+[[nodiscard]] EvalStatus evaluate_reporting(const Expr& expr, const SymbolValues& symbols, const NameSet& constants,
+                                            int64_t here, int64_t& value, std::vector<Diagnostic>* errors);
 
 // True when `expr` is `nil` on its own.
 [[nodiscard]] bool expression_is_nil(const Expr& expr);

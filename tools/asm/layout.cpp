@@ -2,7 +2,10 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdint>
 #include <string>
+#include <unordered_map>
+#include <utility>
 
 #include "codec/tryte.h"
 #include "tools/asm/expand.h"
@@ -16,9 +19,55 @@ namespace {
 constexpr int kMaxPasses = 200;
 constexpr size_t kListedSymbols = 40;
 
+// The constants of `program` in an order where each follows the constants its
+// expression names. A constant defined in terms of itself can never have a value;
+// that is reported to `errors`.
+std::vector<size_t> order_constants(const SourceProgram& program, std::vector<Diagnostic>& errors) {
+  const auto& statements = program.statements;
+  std::unordered_map<std::string, size_t> index;
+  for (size_t i = 0; i < statements.size(); ++i) {
+    if (statements[i].kind == StatementKind::constant) index.emplace(statements[i].name, i);
+  }
+  enum : uint8_t { unseen, open, done };
+  std::vector<uint8_t> state(statements.size(), unseen);
+  std::vector<std::pair<size_t, size_t>> path;  // constants being ordered, and the next node of each to look at
+  std::vector<size_t> order;
+  for (size_t root = 0; root < statements.size(); ++root) {
+    if (statements[root].kind != StatementKind::constant || state[root] != unseen) continue;
+    state[root] = open;
+    path.emplace_back(root, 0);
+    while (!path.empty()) {
+      const size_t i = path.back().first;
+      const auto& nodes = statements[i].target.nodes;
+      size_t& next = path.back().second;
+      size_t needed = SIZE_MAX;
+      while (next < nodes.size() && needed == SIZE_MAX) {
+        const ExprNode& node = nodes[next++];
+        const auto found = node.kind == ExprNode::symbol ? index.find(node.name) : index.end();
+        if (found == index.end()) continue;
+        if (state[found->second] == unseen) needed = found->second;
+        if (state[found->second] == open) {
+          errors.push_back({node.where, "'" + node.name + "' is defined in terms of itself"});
+        }
+      }
+      if (needed != SIZE_MAX) {
+        state[needed] = open;
+        path.emplace_back(needed, 0);
+        continue;
+      }
+      state[i] = done;
+      order.push_back(i);
+      path.pop_back();
+    }
+  }
+  return order;
+}
+
 struct Pass {
   const SourceProgram& program;
   const AsmOptions& options;
+  NameSet constants;                   // names of the source's constants
+  std::vector<size_t> constant_order;  // their statements, each after those it names
   SymbolValues symbols;
   std::vector<std::vector<uint8_t>> digits;  // per statement: literal widths
   std::vector<uint64_t> address;             // per statement
@@ -35,7 +84,7 @@ struct Pass {
   // Runs one pass; true when something moved since the previous one.
   bool run(bool report, std::vector<Diagnostic>& errors) {
     changed = false;
-    const ExpandContext context{symbols, report, &errors};
+    const ExpandContext context{symbols, constants, report, &errors};
     uint64_t at = options.origin;
     bool past_end_reported = false;
     for (size_t i = 0; i < program.statements.size(); ++i) {
@@ -53,27 +102,39 @@ struct Pass {
         past_end_reported = true;
       }
     }
+    settle_constants();
     return changed;
+  }
+
+  // Constants again, each after those it names, with the addresses of this pass:
+  // a chain of constants used before they are defined then settles in one pass
+  // instead of one link per pass. The pass itself has reported their problems.
+  void settle_constants() {
+    for (const size_t i : constant_order) {
+      int64_t v = 0;
+      Diagnostic unused;
+      const Statement& s = program.statements[i];
+      if (evaluate(s.target, symbols, static_cast<int64_t>(address[i]), v, unused) == EvalStatus::ok) set(s.name, v);
+    }
   }
 
   // Labels, constants, .org and pool names; false for statements that place trytes.
   bool place_symbolic(const Statement& s, uint64_t& at, bool report, std::vector<Diagnostic>& errors) {
     int64_t v = 0;
-    Diagnostic problem;
+    const auto here = static_cast<int64_t>(at);
+    std::vector<Diagnostic>* problems = report ? &errors : nullptr;
     switch (s.kind) {
-      case StatementKind::label: set(s.name, static_cast<int64_t>(at)); return true;
+      case StatementKind::label: set(s.name, here); return true;
       case StatementKind::constant:
-        if (evaluate(s.target, symbols, static_cast<int64_t>(at), v, problem) == EvalStatus::ok) set(s.name, v);
-        else if (report) errors.push_back(problem);
+        if (evaluate_reporting(s.target, symbols, constants, here, v, problems) == EvalStatus::ok) set(s.name, v);
         return true;
       case StatementKind::org:
-        if (evaluate(s.target, symbols, static_cast<int64_t>(at), v, problem) != EvalStatus::ok) {
-          if (report) errors.push_back(problem);
-        } else if (v < 0 || static_cast<uint64_t>(v) > kMemoryTrytes) {
+        if (evaluate_reporting(s.target, symbols, constants, here, v, problems) != EvalStatus::ok) return true;
+        if (v < 0 || static_cast<uint64_t>(v) > kMemoryTrytes) {
           if (report) errors.push_back({s.target.where, ".org address must be 0 to 64000000, not " + std::to_string(v)});
-        } else {
-          at = static_cast<uint64_t>(v);
+          return true;
         }
+        at = static_cast<uint64_t>(v);
         return true;
       case StatementKind::pool:
         for (size_t k = 0; k < s.blocks.size(); ++k) set(s.blocks[k].name, static_cast<int64_t>(at + 20 * k));
@@ -150,8 +211,10 @@ void build_listing(const Pass& pass, AsmResult& result) {
 void lay_out_program(const SourceProgram& program, const AsmOptions& options, AsmResult& result,
                      std::vector<Diagnostic>& errors) {
   const size_t n = program.statements.size();
-  Pass pass{program, options, {}, std::vector<std::vector<uint8_t>>(n), std::vector<uint64_t>(n),
-            std::vector<Expansion>(n), false};
+  const size_t first = errors.size();
+  Pass pass{program, options, {}, order_constants(program, errors), {}, std::vector<std::vector<uint8_t>>(n),
+            std::vector<uint64_t>(n), std::vector<Expansion>(n), false};
+  for (const size_t i : pass.constant_order) pass.constants.insert(program.statements[i].name);
   for (const auto& [name, value] : options.defines) pass.symbols[name] = value;
   int passes = 0;
   while (pass.run(false, errors)) {
@@ -165,9 +228,9 @@ void lay_out_program(const SourceProgram& program, const AsmOptions& options, As
   if (pass.run(true, errors) && errors.size() == before) {
     errors.push_back({{}, "internal error: the layout moved in its final pass"});
   }
-  if (errors.size() != before) return;
+  if (errors.size() != first) return;
   build_image(pass, result, errors);
-  if (errors.size() != before) return;
+  if (errors.size() != first) return;
   for (size_t i = 0; i < n; ++i) {
     const Statement& s = program.statements[i];
     if (s.kind == StatementKind::label) result.labels.push_back({s.name, pass.address[i]});

@@ -14,7 +14,11 @@ namespace quill::as {
 
 namespace {
 
+// Bounds on what .include can pull in: a file that includes itself, or a tree of
+// files that each include several others, would otherwise grow without end.
 constexpr int kMaxIncludeDepth = 16;
+constexpr size_t kMaxSourceLines = 250'000;   // every file, counted once per inclusion
+constexpr size_t kMaxSourceBytes = 4u << 20;  // the same for their bytes
 constexpr int kStackLimit = 19;
 
 std::string lower(std::string s) {
@@ -58,6 +62,9 @@ struct Parser {
   uint8_t scratch = 19;
   uint8_t saved = 18;
   int depth = 0;
+  size_t total_lines = 0;
+  size_t total_bytes = 0;
+  bool abandoned = false;  // a limit was hit: nothing more is read
 
   bool fail(SourceLocation where, std::string message) {
     errors.push_back({where, std::move(message)});
@@ -187,8 +194,11 @@ struct Parser {
     for (const std::string& path : candidates) {
       std::string text;
       if (read_file(path, text)) {
-        if (depth >= kMaxIncludeDepth) return fail(s.where, "includes nest too deeply (does a file include itself?)");
-        return parse_text(path, text);
+        if (depth >= kMaxIncludeDepth) {
+          abandoned = true;
+          return fail(s.where, "includes nest too deeply (does a file include itself?)");
+        }
+        return parse_text(path, text, s.where);
       }
     }
     return fail(s.where, "cannot open the include file '" + name + "'");
@@ -227,9 +237,10 @@ struct Parser {
     return fail(s.where, "unknown directive '." + name + "'");
   }
 
-  bool stack_instruction(TokenCursor& c, Statement& s, const std::string& m, Op op, size_t count) {
+  bool stack_instruction(TokenCursor& c, Statement& s, const std::string& m, OpKind op) {
     s.kind = StatementKind::instruction;
     s.op = op;
+    const auto count = static_cast<size_t>(op_info(op).operands);
     return expression_list(c, s.operands) && operand_count(s, m, count, count);
   }
 
@@ -296,13 +307,10 @@ struct Parser {
     ++c.at;
     s.scratch = scratch;
     s.saved = saved;
-    if (m == "pop") return stack_instruction(c, s, m, Op::pop, 1);
-    if (m == "push") return stack_instruction(c, s, m, Op::push, 1);
-    if (m == "add") return stack_instruction(c, s, m, Op::add, 2);
-    if (m == "sub") return stack_instruction(c, s, m, Op::sub, 2);
-    if (m == "call") return stack_instruction(c, s, m, Op::call, 2);
-    if (m == "cmp") return stack_instruction(c, s, m, Op::cmp, 4);
-    if (m == "ret" || m == "halt") return stack_instruction(c, s, m, Op::ret, 0);
+    for (const Instruction& i : kInstructions) {
+      if (m == i.mnemonic) return stack_instruction(c, s, m, i.kind);
+    }
+    if (m == "halt") return stack_instruction(c, s, m, op_return);
     if (m == "lit" || m.rfind("lit.", 0) == 0) return literal(c, s, m);
     if (m == "nil") {
       s.kind = StatementKind::literal;
@@ -358,14 +366,28 @@ struct Parser {
     if (ok && s.kind != StatementKind::label) program.statements.push_back(std::move(s));
   }
 
-  bool parse_text(const std::string& path, const std::string& text) {
+  // False (reported at `where`, the .include or nowhere for the main file) when
+  // `text` would take the source past its limits.
+  bool within_limits(const std::string& text, SourceLocation where) {
+    total_lines += static_cast<size_t>(std::count(text.begin(), text.end(), '\n'));
+    if (!text.empty() && text.back() != '\n') ++total_lines;
+    total_bytes += text.size();
+    if (total_lines <= kMaxSourceLines && total_bytes <= kMaxSourceBytes) return true;
+    abandoned = true;
+    const std::string limit = total_lines > kMaxSourceLines ? std::to_string(kMaxSourceLines) + " lines"
+                                                            : std::to_string(kMaxSourceBytes >> 20) + " MiB";
+    return fail(where, "the source with its includes runs past " + limit);
+  }
+
+  bool parse_text(const std::string& path, const std::string& text, SourceLocation where) {
+    if (!within_limits(text, where)) return false;
     const auto file = static_cast<uint32_t>(program.files.size());
     program.files.push_back(path);
     program.file_lines.push_back(split_lines(text));
     ++depth;
     const size_t errors_before = errors.size();
     // An .include appends to file_lines, so each line is copied out by index.
-    for (size_t i = 0; i < program.file_lines[file].size(); ++i) {
+    for (size_t i = 0; i < program.file_lines[file].size() && !abandoned; ++i) {
       const std::string line = program.file_lines[file][i];
       parse_line(file, static_cast<uint32_t>(i + 1), line);
     }
@@ -378,7 +400,7 @@ struct Parser {
 
 bool parse_program(const std::string& path, const std::string* text, const ParseOptions& options,
                    SourceProgram& program, std::vector<Diagnostic>& errors) {
-  Parser parser{program, errors, options, {}, {}, 19, 18, 0};
+  Parser parser{program, errors, options, {}, {}, 19, 18, 0, 0, 0, false};
   for (const std::string& name : options.predefined) (void)parser.define(name, {});
   std::string contents;
   if (text == nullptr && !read_file(path, contents)) {
@@ -386,7 +408,7 @@ bool parse_program(const std::string& path, const std::string* text, const Parse
     return false;
   }
   const size_t before = errors.size();
-  (void)parser.parse_text(path, text != nullptr ? *text : contents);
+  (void)parser.parse_text(path, text != nullptr ? *text : contents, {});
   if (!parser.pending_pool.empty()) {
     Statement pool;
     pool.kind = StatementKind::pool;

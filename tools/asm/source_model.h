@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "cpu/opcode.h"
+
 namespace quill::as {
 
 // A place in the source: an index into SourceProgram::files, a line and a column
@@ -30,9 +32,6 @@ struct Expr {
   SourceLocation where;
   [[nodiscard]] bool present() const { return !nodes.empty(); }
 };
-
-// The instruction symbols, named as the source names them.
-enum class Op : uint8_t { pop, push, add, sub, call, cmp, ret };
 
 // Conditions of the conditional jump pseudo-instructions: which of the three
 // offsets of "~" (acc greater, acc less, equal or NIL) lead to the label.
@@ -69,7 +68,7 @@ struct Statement {
   StatementKind kind = StatementKind::label;
   SourceLocation where;
   std::string name;                 // label, constant
-  Op op = Op::ret;                  // instruction
+  OpKind op = op_return;            // instruction
   Condition condition = Condition::gt;
   std::vector<Expr> operands;       // stack operands, values, cells...
   Expr target;                      // jump, branch, subroutine target; host call number; org; zero; literal

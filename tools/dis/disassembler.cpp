@@ -5,6 +5,7 @@
 
 #include "codec/literal.h"
 #include "codec/tryte.h"
+#include "cpu/opcode.h"
 #include "tools/asm/literal_form.h"
 
 namespace quill {
@@ -49,8 +50,8 @@ struct Disassembler {
 
   Decoded decode(uint64_t a, uint64_t limit) const {
     Decoded d;
-    const char symbol = kSymbolAlphabet[tryte(a)];
-    if (digit_value(tryte(a)) != kNoDigit) {
+    const OpKind kind = op_kind(tryte(a));
+    if (kind == op_literal) {
       uint64_t position = a;
       int64_t value = 0;
       if (read_literal(memory, limit, position, value) != literal_ok) return d;
@@ -63,21 +64,17 @@ struct Disassembler {
       d.is_literal = true;
       return d;
     }
-    static constexpr struct { char symbol; const char* name; uint64_t operands; } kOps[] = {
-        {'<', "pop", 1}, {'>', "push", 1}, {'+', "add", 2}, {'-', "sub", 2}, {'=', "call", 2}, {'~', "cmp", 4},
-        {'.', "ret", 0}};
-    for (const auto& op : kOps) {
-      if (op.symbol != symbol) continue;
-      if (limit - a - 1 < op.operands) return d;
-      d.text = op.name;
-      for (uint64_t k = 1; k <= op.operands; ++k) {
-        const uint8_t stack = digit_value(tryte(a + k));
-        if (stack == kNoDigit) return {};
-        d.text += ' ';
-        d.text += std::to_string(stack);
-      }
-      d.length = 1 + op.operands;
+    if (kind == op_invalid) return d;
+    const auto operands = static_cast<uint64_t>(op_info(kind).operands);
+    if (limit - a - 1 < operands) return d;
+    d.text = op_info(kind).mnemonic;
+    for (uint64_t k = 1; k <= operands; ++k) {
+      const uint8_t stack = digit_value(tryte(a + k));
+      if (stack == kNoDigit) return {};
+      d.text += ' ';
+      d.text += std::to_string(stack);
     }
+    d.length = 1 + operands;
     return d;
   }
 
