@@ -28,12 +28,14 @@ test-windows: windows
 bench: release
 	./build/release/bench/quill_bench
 
-# Needs clang (not part of `make test`): fuzzes machine_run against machine_step for a minute.
+# Needs clang (not part of `make test`): fuzzes machine_run against machine_step for a
+# minute, then the image readers for half a minute.
 fuzz: deps
 	cmake --preset fuzz >/dev/null
-	cmake --build --preset fuzz -j $(JOBS) --target run_fuzzer
-	mkdir -p build/fuzz/corpus
+	cmake --build --preset fuzz -j $(JOBS) --target run_fuzzer image_fuzzer
+	mkdir -p build/fuzz/corpus build/fuzz/image_corpus
 	./build/fuzz/tests/fuzz/run_fuzzer -max_total_time=60 build/fuzz/corpus tests/fuzz/corpus
+	./build/fuzz/tests/fuzz/image_fuzzer -max_total_time=30 -max_len=1024 build/fuzz/image_corpus tests/fuzz/image_corpus
 
 release: deps
 	cmake --preset release >/dev/null
