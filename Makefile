@@ -28,14 +28,17 @@ test-windows: windows
 bench: release
 	./build/release/bench/quill_bench
 
-# Needs clang (not part of `make test`): fuzzes machine_run against machine_step, then
-# the assembler against the disassembler, for a minute each.
+# Needs clang (not part of `make test`): fuzzes machine_run against machine_step and
+# the assembler against the disassembler for a minute each, then the image readers
+# for half a minute.
+FUZZ = ./build/fuzz/tests/fuzz
 fuzz: deps
 	cmake --preset fuzz >/dev/null
-	cmake --build --preset fuzz -j $(JOBS) --target run_fuzzer asm_fuzzer
-	mkdir -p build/fuzz/corpus build/fuzz/asm_corpus
-	./build/fuzz/tests/fuzz/run_fuzzer -max_total_time=60 build/fuzz/corpus tests/fuzz/corpus
-	./build/fuzz/tests/fuzz/asm_fuzzer -max_total_time=60 -max_len=4096 build/fuzz/asm_corpus tests/fuzz/asm_corpus
+	cmake --build --preset fuzz -j $(JOBS) --target run_fuzzer asm_fuzzer image_fuzzer
+	mkdir -p build/fuzz/corpus build/fuzz/asm_corpus build/fuzz/image_corpus
+	$(FUZZ)/run_fuzzer -max_total_time=60 build/fuzz/corpus tests/fuzz/corpus
+	$(FUZZ)/asm_fuzzer -max_total_time=60 -max_len=4096 build/fuzz/asm_corpus tests/fuzz/asm_corpus
+	$(FUZZ)/image_fuzzer -max_total_time=30 -max_len=1024 build/fuzz/image_corpus tests/fuzz/image_corpus
 
 release: deps
 	cmake --preset release >/dev/null

@@ -55,28 +55,6 @@ bool replacement_commit(Replacement& r, const char* path) {
   return false;
 }
 
-bool load_trit_file(std::FILE* file, uint8_t* memory, uint64_t size) {
-  const size_t delivered = std::fread(memory, 1, 3 * size, file);
-  const bool at_end = std::fgetc(file) == EOF && std::feof(file);
-  const bool read_error = std::ferror(file) != 0;
-  std::fclose(file);
-  return delivered > 0 && !read_error && delivered % 3 == 0 && at_end;
-}
-
-bool load_text_file(std::FILE* file, uint8_t* memory, uint64_t size) {
-  static_assert(kReadChunk <= 1 << 20, "the read buffer lives on the stack");
-  uint8_t buffer[kReadChunk];
-  TextImageReader reader;
-  size_t got = 0;
-  while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
-    if (!text_image_feed(reader, memory, size, buffer, got)) break;
-  }
-  const bool at_end = std::feof(file) != 0 && !reader.failed;
-  const bool read_error = std::ferror(file) != 0;
-  std::fclose(file);
-  return at_end && !read_error && reader.stored > 0;
-}
-
 }  // namespace
 
 bool join_image_path(char* out, const char* folder, const char* name) {
@@ -84,13 +62,52 @@ bool join_image_path(char* out, const char* folder, const char* name) {
   return n >= 0 && static_cast<size_t>(n) < kPathCapacity;
 }
 
+// The trit file's length is checked before reading, and again after: a file rewritten
+// in place while it is read must not pass for a shorter image. At most one byte more
+// than a full image is ever read.
+bool load_trit_image(const OpenedFile& trits, uint8_t* memory, uint64_t size) {
+  const uint64_t expected = trits.size_bytes;
+  bool ok = expected > 0 && expected % 3 == 0 && expected <= 3 * size;
+  if (ok) {
+    const size_t delivered = std::fread(memory, 1, static_cast<size_t>(expected), trits.file);
+    const bool at_end = std::fgetc(trits.file) == EOF && std::feof(trits.file);
+    uint64_t after = 0;
+    ok = delivered == expected && at_end && std::ferror(trits.file) == 0 && platform_file_size(trits.file, after) &&
+         after == expected;
+  }
+  std::fclose(trits.file);
+  return ok;
+}
+
+bool load_text_image(const OpenedFile& text, uint8_t* memory, uint64_t size) {
+  static_assert(kReadChunk <= 1 << 20, "the read buffer lives on the stack");
+  uint8_t buffer[kReadChunk];
+  TextImageReader reader;
+  uint64_t consumed = 0;
+  size_t got = 0;
+  while (consumed <= text.size_bytes && (got = std::fread(buffer, 1, sizeof buffer, text.file)) > 0) {
+    consumed += got;
+    if (!text_image_feed(reader, memory, size, buffer, got)) break;
+  }
+  const bool at_end = std::feof(text.file) != 0 && !reader.failed;
+  const bool read_error = std::ferror(text.file) != 0;
+  uint64_t after = 0;
+  const bool unchanged = platform_file_size(text.file, after) && after == text.size_bytes && consumed == after;
+  std::fclose(text.file);
+  return at_end && !read_error && unchanged && reader.stored > 0;
+}
+
 bool load_memory_files(uint8_t* memory, uint64_t size, const char* folder) {
   char path[kPathCapacity];
   if (!join_image_path(path, folder, kTritFileName)) return false;
-  if (std::FILE* trits = std::fopen(path, "rb")) return load_trit_file(trits, memory, size);
-  if (!join_image_path(path, folder, kTextFileName)) return false;
-  std::FILE* text = std::fopen(path, "rb");
-  return text != nullptr && load_text_file(text, memory, size);
+  OpenedFile image;
+  // Only a trit file that is not there lets the text file decide: one that is there
+  // but unreadable would otherwise be overwritten by the next save.
+  const FileOpenOutcome trits = platform_open_for_reading(path, FileKinds::regular_only, image);
+  if (trits == FileOpenOutcome::opened) return load_trit_image(image, memory, size);
+  if (trits != FileOpenOutcome::not_found || !join_image_path(path, folder, kTextFileName)) return false;
+  return platform_open_for_reading(path, FileKinds::regular_only, image) == FileOpenOutcome::opened &&
+         load_text_image(image, memory, size);
 }
 
 bool save_memory_files(const uint8_t* memory, uint64_t size, const char* folder) {

@@ -5,16 +5,26 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "platform/file_open.h"
+
 namespace quill {
 
 inline constexpr char kTritFileName[] = "memory_trits.txt";
 inline constexpr char kTextFileName[] = "memory_tambrisk.txt";
 inline constexpr size_t kPathCapacity = 260;  // a joined path must fit with its NUL
 
-// Fills memory from the trit file in `folder` or, only when that cannot be opened,
-// from the text file. `folder` is prefixed verbatim (it ends in a separator or is
-// empty). True on success; on failure memory may be partly overwritten.
+// Fills memory from the trit file in `folder` or, only when there is no trit file
+// at all, from the text file. A trit file that is there but cannot be read (a
+// folder, a FIFO, no permission, an I/O error) fails the load, so that the save at
+// the end cannot overwrite it. `folder` is prefixed verbatim (it ends in a separator
+// or is empty). True on success; on failure memory may be partly overwritten.
 [[nodiscard]] bool load_memory_files(uint8_t* memory, uint64_t size, const char* folder);
+
+// The two halves of the load, on a file already open, which they close. Each fails
+// when the file's length now, or the number of bytes read, differs from its length
+// when it was opened: it was being rewritten.
+[[nodiscard]] bool load_trit_image(const OpenedFile& trits, uint8_t* memory, uint64_t size);
+[[nodiscard]] bool load_text_image(const OpenedFile& text, uint8_t* memory, uint64_t size);
 
 // Writes the trit file and then the text file into `folder`. Each is written to a
 // temporary file beside it, forced to disk and renamed over the old one only when

@@ -100,6 +100,49 @@ TEST(ImageLoad, ReadsLongTextFilesAcrossBufferBoundaries) {
   EXPECT_EQ(loaded.bytes, original.bytes);
 }
 
+TEST(ImageLoad, ATritFileThatIsThereButUnreadableFailsInsteadOfBootingTheTextFile) {
+  TempFolder folder;
+  TestMemory memory(10);
+  folder.write(kText, "+++");
+  std::filesystem::create_directory(folder.file(kTrits));  // a folder in the trit file's place
+  EXPECT_FALSE(load(memory, folder));
+  EXPECT_EQ(memory.symbols(0, 3), "...");
+  std::filesystem::remove(folder.file(kTrits));
+  std::filesystem::remove(folder.file(kText));
+  std::filesystem::create_directory(folder.file(kText));  // only a missing trit file leads to the text file
+  EXPECT_FALSE(load(memory, folder));
+}
+
+TEST(ImageLoad, ALoadRacingAnInPlaceRewriteFails) {
+  struct Case {
+    const char* change;
+    std::ios::openmode mode;
+    const char* bytes;
+    bool loads;
+  };
+  const Case cases[] = {
+      {"none", std::ios::app, "", true},
+      {"grew", std::ios::app, "+++", false},
+      {"shrank", std::ios::trunc, "+++", false},
+      {"same length", std::ios::trunc, "------", true},  // indistinguishable, and a whole image either way
+  };
+  for (const bool trits : {true, false}) {
+    for (const Case& c : cases) {
+      TempFolder folder;
+      const char* name = trits ? kTrits : kText;
+      folder.write(name, "+++...");
+      OpenedFile opened;
+      ASSERT_EQ(platform_open_for_reading(folder.file(name).c_str(), FileKinds::regular_only, opened),
+                FileOpenOutcome::opened);
+      std::ofstream(folder.file(name), std::ios::binary | c.mode) << c.bytes;
+      TestMemory memory(10);
+      const bool loaded = trits ? load_trit_image(opened, memory.data(), memory.size)
+                                : load_text_image(opened, memory.data(), memory.size);
+      EXPECT_EQ(loaded, c.loads) << name << ", " << c.change;
+    }
+  }
+}
+
 // A folder whose path, trailing '/' included, is exactly `length` characters.
 std::string folder_of_length(const TempFolder& base, size_t length) {
   std::string path = base.path;

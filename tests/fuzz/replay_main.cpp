@@ -3,15 +3,11 @@
 // compiler exercises the target in ctest.
 #include <cstdint>
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
+#include "replay_corpus.h"
 #include "support/program_generator.h"
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t length);
 
 namespace {
 
@@ -26,15 +22,7 @@ std::vector<uint8_t> input_for(const std::string& program, uint64_t size, uint64
 }  // namespace
 
 int main(int argc, char** argv) {
-  int files = 0;
-  for (int a = 1; a < argc; ++a) {
-    for (const auto& entry : std::filesystem::directory_iterator(argv[a])) {
-      std::ifstream in(entry.path(), std::ios::binary);
-      const std::vector<uint8_t> input((std::istreambuf_iterator<char>(in)), {});
-      LLVMFuzzerTestOneInput(input.data(), input.size());
-      ++files;
-    }
-  }
+  const int files = replay_corpus(argc, argv);
   quill::test::ProgramGenerator g(31337);
   for (int i = 0; i < 400; ++i) {
     const uint64_t size = 30 + static_cast<uint64_t>(g.below(500));

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 
 #include "codec/image_files.h"
 #include "support/temp_folder.h"
@@ -88,6 +89,36 @@ TEST(QuillCommand, BenchReportsAWorkloadThatStops) {
   const CommandResult r = quill(folder, "bench --seconds 1 halt.tern");
   EXPECT_EQ(r.exit_code, 1);
   EXPECT_EQ(r.err, "quill bench: halt.tern stopped after 1 instructions: halted\n");
+}
+
+TEST(QuillCommand, EveryFileReadOfAFolderSaysSoInsteadOfAborting) {
+  TempFolder folder;
+  std::filesystem::create_directory(folder.file("dir"));
+  folder.write("p.tasm", "halt\n");
+  folder.write("inc.tasm", ".include \"dir\"\n");
+  ASSERT_EQ(quill(folder, "asm p.tasm").exit_code, 0);
+  // A folder to boot whose trit file is a folder: its text file must not be booted in its place.
+  std::filesystem::create_directories(folder.file("boot/memory_trits.txt"));
+  std::filesystem::copy_file(folder.file("p.tern"), folder.file("boot/memory_tambrisk.txt"));
+  struct Case {
+    const char* args;
+    int exit_code;
+    const char* message;
+  };
+  const Case cases[] = {
+      {"asm dir", 1, "quill asm: dir: is a directory\n"},
+      {"asm inc.tasm", 1, "inc.tasm:1:1: error: cannot open the include file 'dir'\n"},
+      {"dis dir", 2, "quill dis: dir: is a directory\n"},
+      {"dis p.tern --symbols dir", 2, "quill dis: dir: is a directory\n"},
+      {"run --keys-file dir p.tern", 2, "quill run: dir: is a directory\n"},
+      {"bench dir", 2, "quill bench: dir: is a directory\n"},
+      {"run boot", 2, "quill run: no readable memory image in folder 'boot'\n"},
+  };
+  for (const Case& c : cases) {
+    const CommandResult r = quill(folder, c.args);
+    EXPECT_EQ(r.exit_code, c.exit_code) << c.args;
+    EXPECT_EQ(r.err.substr(0, r.err.find('\n') + 1), c.message) << c.args;
+  }
 }
 
 }  // namespace

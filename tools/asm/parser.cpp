@@ -3,12 +3,11 @@
 #include <algorithm>
 #include <cstdio>
 #include <cctype>
-#include <fstream>
-#include <iterator>
 #include <unordered_map>
 
 #include "codec/charset.h"
 #include "codec/tryte.h"
+#include "tools/io/input_file.h"
 
 namespace quill::as {
 
@@ -32,10 +31,8 @@ std::string folder_of(const std::string& path) {
 }
 
 bool read_file(const std::string& path, std::string& out) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  out.assign(std::istreambuf_iterator<char>(in), {});
-  return !in.bad();
+  std::string ignored;  // the include search only needs to know that it failed
+  return read_input_file(path, kTextInputLimitBytes, out, ignored);
 }
 
 std::vector<std::string> split_lines(const std::string& text) {

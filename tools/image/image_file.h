@@ -24,11 +24,20 @@ inline constexpr uint64_t kImageLineSymbols = 100;  // text images break lines e
 [[nodiscard]] bool write_image_file(const std::string& path, const std::vector<uint8_t>& trytes, ImageFormat format,
                                     std::string& error);
 
+inline constexpr uint64_t kImageMaxTrytes = 64'000'000;  // the emulator's whole memory
+
 // Reads the image at `path` into `memory` as trit bytes (3 per tryte, as a machine
 // holds them). The format is the one the name asks for; a name that asks for none
 // in particular is read as trits only when every byte is a trit and no byte is
-// whitespace. False with `error` set for an unreadable or malformed file.
+// whitespace. False with `error` set for an unreadable or malformed file, or one
+// larger than kImageMaxTrytes; reading stops as soon as that shows.
 [[nodiscard]] bool read_image_file(const std::string& path, std::vector<uint8_t>& memory, std::string& error);
+
+// As read_image_file, straight into `memory` (room for `size` trytes) from tryte 0,
+// setting `trytes` to the image's length; later trytes keep their bytes. On failure
+// `memory` may be partly written.
+[[nodiscard]] bool read_image_into(const std::string& path, uint8_t* memory, uint64_t size, uint64_t& trytes,
+                                   std::string& error);
 
 // As read_image_file, in the format given.
 [[nodiscard]] bool read_image_file_as(const std::string& path, ImageFormat format, std::vector<uint8_t>& memory,

@@ -120,8 +120,10 @@ int asm_command(const std::vector<std::string>& args) {
   }
   AsmRequest request;
   if (const int code = read_request(parsed, request); code != kExitOk) return code;
+  std::string source;
+  if (!read_text_file(request.source, source, error)) return failure("asm", error);
   AsmResult result;
-  if (!assemble_file(request.source, request.options, result)) {
+  if (!assemble_text(request.source, source, request.options, result)) {
     for (const AsmError& e : result.errors) std::fprintf(stderr, "%s\n", format_error(e).c_str());
     std::fprintf(stderr, "quill asm: %zu error%s; no image written\n", result.errors.size(),
                  result.errors.size() == 1 ? "" : "s");

@@ -1,8 +1,9 @@
 #include "tools/quill/cli.h"
 
+#include <cstddef>
 #include <cstdio>
-#include <fstream>
-#include <iterator>
+
+#include "tools/io/input_file.h"
 
 namespace quill::cli {
 
@@ -97,11 +98,8 @@ bool parse_integer(const std::string& text, int64_t& out) {
   return true;
 }
 
-bool read_text_file(const std::string& path, std::string& out) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  out.assign(std::istreambuf_iterator<char>(in), {});
-  return !in.bad();
+bool read_text_file(const std::string& path, std::string& out, std::string& error) {
+  return read_input_file(path, kTextInputLimitBytes, out, error);
 }
 
 bool write_text_file(const std::string& path, const std::string& text) {

@@ -47,8 +47,9 @@ int failure(const char* command, const std::string& message);
 // A decimal integer, optionally negative, into `out`.
 [[nodiscard]] bool parse_integer(const std::string& text, int64_t& out);
 
-// Whole contents of a file; false when it cannot be read.
-[[nodiscard]] bool read_text_file(const std::string& path, std::string& out);
+// Whole contents of a text input (at most kTextInputLimitBytes); false with `error`
+// saying why when it cannot be read.
+[[nodiscard]] bool read_text_file(const std::string& path, std::string& out, std::string& error);
 
 // Writes `text` to `path`, or to standard output for "-"; false on failure.
 [[nodiscard]] bool write_text_file(const std::string& path, const std::string& text);

@@ -77,7 +77,7 @@ int dis_command(const std::vector<std::string>& args) {
   if (!read) return usage_error("dis", error);
   if (!request.symbols.empty()) {
     std::string text;
-    if (!read_text_file(request.symbols, text)) return usage_error("dis", "cannot read '" + request.symbols + "'");
+    if (!read_text_file(request.symbols, text, error)) return usage_error("dis", error);
     if (!parse_symbols(text, request.options.labels, error)) return usage_error("dis", request.symbols + ": " + error);
   }
   const uint64_t size = memory.size() / 3;

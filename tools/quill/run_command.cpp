@@ -2,7 +2,6 @@
 // host services, cores and fetch, without a window) and reports how it ended.
 #include <cinttypes>
 #include <cstdio>
-#include <cstring>
 #include <sys/stat.h>
 
 #include "codec/image_files.h"
@@ -113,8 +112,8 @@ int read_option(const ParsedOption& o, RunRequest& request) {
   }
   if (o.name == "--keys") return add_keys(o.value, request);
   if (o.name == "--keys-file") {
-    std::string text;
-    if (!read_text_file(o.value, text)) return usage_error("run", "cannot read '" + o.value + "'");
+    std::string text, error;
+    if (!read_text_file(o.value, text, error)) return usage_error("run", error);
     return add_keys(text, request);
   }
   if (o.name == "--screenshot") request.screenshot = o.value;
@@ -156,11 +155,9 @@ int load_image(HeadlessHost& host, const std::string& path) {
     if (headless_load_folder(host, with_separator(path).c_str())) return kExitOk;
     return usage_error("run", "no readable memory image in folder '" + path + "'");
   }
-  std::vector<uint8_t> trits;
+  uint64_t trytes = 0;
   std::string error;
-  if (!read_image_file(path, trits, error)) return usage_error("run", error);
-  if (trits.size() > 3 * host.size) return usage_error("run", path + " is larger than the memory");
-  std::memcpy(host.memory, trits.data(), trits.size());
+  if (!read_image_into(path, host.memory, host.size, trytes, error)) return usage_error("run", error);
   return kExitOk;
 }
 

@@ -189,6 +189,20 @@ else
   fail "cannot make a 244-byte folder under $work"
 fi
 
+for kind in folder fifo; do
+  note "a $kind in place of the trit file: the load message, exit code 1, the text file not booted"
+  odd="$work/odd-$kind"
+  make_folder "$odd" || fail "cannot make $odd"
+  if [ $kind = folder ]; then mkdir "$odd/memory_trits.txt"; else mkfifo "$odd/memory_trits.txt"; fi
+  run_without_display "$odd"
+  [ "$rc" = 1 ] || fail "exit code $rc with a $kind for the trit file"
+  grep -qx "Could not load the memory files from the Quillomar folder." "$work/err.txt" ||
+    fail "no load message with a $kind for the trit file: $(cat "$work/err.txt")"
+  { [ -d "$odd/memory_trits.txt" ] || [ -p "$odd/memory_trits.txt" ]; } && cmp -s "$image" "$odd/memory_tambrisk.txt" ||
+    fail "the files changed with a $kind for the trit file"
+  rm -rf "$odd"
+done
+
 note "an executable path of 260 bytes: exit code 1 before anything else"
 if longer=$(folder_of_length 251) && make_folder "$longer"; then
   run_without_display "$longer"
