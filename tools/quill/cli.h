@@ -50,7 +50,4 @@ int failure(const char* command, const std::string& message);
 // Whole contents of a file; false when it cannot be read.
 [[nodiscard]] bool read_text_file(const std::string& path, std::string& out);
 
-// Writes `text` to `path`, or to standard output for "-"; false on failure.
-[[nodiscard]] bool write_text_file(const std::string& path, const std::string& text);
-
 }  // namespace quill::cli
