@@ -51,10 +51,11 @@ bool output_close(OutputFile& out, std::string& error) {
     return replacement_commit(out.replacement) || fail(error, out.path, errno);
   }
   // A device reports a full disk or a broken pipe only when the buffer goes out.
+  errno = std::ferror(file) != 0 ? errno : 0;  // keep only the reason of a write that failed
   const bool flushed = std::fflush(file) == 0 && std::ferror(file) == 0;
   const int code = errno;
   const bool closed = file == stdout || std::fclose(file) == 0;
-  return (flushed && closed) || fail(error, out.path, code != 0 ? code : errno);
+  return (flushed && closed) || fail(error, out.path, flushed ? errno : code);
 }
 
 void output_abandon(OutputFile& out) {
