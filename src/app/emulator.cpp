@@ -71,6 +71,8 @@ int emulator_main() {
   int exit_code = 1;
   if (emulator_prepare(*emulator) && window_open(*emulator)) {
     if (processor_start(emulator->processor, window_runner_ended, emulator)) {
+      // Only a start that got this far may tidy the folder; a failed one leaves it alone.
+      remove_stale_image_temporaries(emulator->exe_folder);
       exit_code = emulator_finish(*emulator, window_run(*emulator));
     } else {
       window_note_failure("cannot start the processor thread");

@@ -4,7 +4,8 @@
 #include <cstring>
 
 #include "codec/text_image.h"
-#include "platform/file_sync.h"
+#include "platform/file_open.h"
+#include "platform/file_replace.h"
 
 namespace quill {
 
@@ -12,47 +13,14 @@ namespace {
 
 constexpr size_t kReadChunk = 1 << 16;
 constexpr size_t kWriteBuffer = 1 << 20;
+constexpr const char* kImageFileNames[] = {kTritFileName, kTextFileName};
 
-// A file being written under a temporary name beside its final path.
-struct Replacement {
-  std::FILE* file = nullptr;
-  char temporary_path[kPathCapacity] = {};
-};
-
-// The temporary name swaps a ".txt" ending for ".new", so it is exactly as long as
-// the final name and fits wherever that fits; other names get ".new" appended.
-bool temporary_path_for(char* out, const char* path) {
-  const size_t length = std::strlen(path);
-  const bool has_txt = length >= 4 && std::strcmp(path + length - 4, ".txt") == 0;
-  const size_t base = has_txt ? length - 4 : length;
-  if (base + 4 >= kPathCapacity) return false;
-  std::memcpy(out, path, base);
-  std::memcpy(out + base, ".new", 5);
+// Opens the replacement of an image file. A large stream buffer turns the text
+// writer's 4096-byte chunks into few system calls.
+bool open_image_replacement(FileReplacement& r, const char* path) {
+  if (!replacement_open(r, path, TemporaryName::txt_to_new)) return false;
+  std::setvbuf(r.file, nullptr, _IOFBF, kWriteBuffer);
   return true;
-}
-
-bool replacement_open(Replacement& r, const char* path) {
-  if (!temporary_path_for(r.temporary_path, path)) return false;
-  r.file = std::fopen(r.temporary_path, "wb");
-  // A large stream buffer turns the text writer's 4096-byte chunks into few system calls.
-  if (r.file != nullptr) std::setvbuf(r.file, nullptr, _IOFBF, kWriteBuffer);
-  return r.file != nullptr;
-}
-
-void replacement_abandon(Replacement& r) {
-  if (r.file != nullptr) std::fclose(r.file);
-  r.file = nullptr;
-  std::remove(r.temporary_path);
-}
-
-// Forces the temporary file to disk, closes it and renames it over `path`.
-bool replacement_commit(Replacement& r, const char* path) {
-  const bool synced = platform_sync_file(r.file);
-  const bool closed = std::fclose(r.file) == 0;
-  r.file = nullptr;
-  if (synced && closed && platform_replace_file(r.temporary_path, path)) return true;
-  std::remove(r.temporary_path);
-  return false;
 }
 
 }  // namespace
@@ -113,21 +81,21 @@ bool load_memory_files(uint8_t* memory, uint64_t size, const char* folder) {
 bool save_memory_files(const uint8_t* memory, uint64_t size, const char* folder) {
   char path[kPathCapacity];
   if (!join_image_path(path, folder, kTritFileName)) return false;
-  Replacement trits;
-  if (!replacement_open(trits, path)) return false;
+  FileReplacement trits;
+  if (!open_image_replacement(trits, path)) return false;
   if (std::fwrite(memory, 1, 3 * size, trits.file) != 3 * size) {
     replacement_abandon(trits);
     return false;
   }
-  if (!replacement_commit(trits, path)) return false;
+  if (!replacement_commit(trits)) return false;
   if (!join_image_path(path, folder, kTextFileName)) return false;
   return write_text_image(memory, size, path, size);
 }
 
 bool write_text_image(const uint8_t* memory, uint64_t size, const char* path, uint64_t count) {
   if (count > size) return false;
-  Replacement text;
-  if (!replacement_open(text, path)) return false;
+  FileReplacement text;
+  if (!open_image_replacement(text, path)) return false;
   char chunk[kTextChunkTrytes];
   for (uint64_t position = 0; position < count;) {
     const size_t length = static_cast<size_t>(count - position < kTextChunkTrytes ? count - position : kTextChunkTrytes);
@@ -137,7 +105,14 @@ bool write_text_image(const uint8_t* memory, uint64_t size, const char* path, ui
     }
     position += length;
   }
-  return replacement_commit(text, path);
+  return replacement_commit(text);
+}
+
+void remove_stale_image_temporaries(const char* folder) {
+  char path[kPathCapacity];
+  for (const char* name : kImageFileNames) {
+    if (join_image_path(path, folder, name)) replacement_remove_stale(path, TemporaryName::txt_to_new);
+  }
 }
 
 }  // namespace quill

@@ -27,15 +27,20 @@ inline constexpr size_t kPathCapacity = 260;  // a joined path must fit with its
 [[nodiscard]] bool load_text_image(const OpenedFile& text, uint8_t* memory, uint64_t size);
 
 // Writes the trit file and then the text file into `folder`. Each is written to a
-// temporary file beside it, forced to disk and renamed over the old one only when
-// complete, so a failed save leaves the previous file as it was. True only when both
-// were written.
+// new temporary file beside it (".new" in place of ".txt"; beside the target when
+// the file is a symbolic link), forced to disk and renamed over the old one only
+// when complete, so a failed save leaves the previous file as it was. True only
+// when both were written.
 [[nodiscard]] bool save_memory_files(const uint8_t* memory, uint64_t size, const char* folder);
 
 // Replaces the file at `path` with the first `count` trytes in the text format, the
 // same way. False, leaving the old file as it was, when count > size, a tryte is not
 // valid, or writing fails.
 [[nodiscard]] bool write_text_image(const uint8_t* memory, uint64_t size, const char* path, uint64_t count);
+
+// Removes the temporary files that a save killed part-way left beside the two
+// files in `folder` (those two names only). For start-up, once the load succeeded.
+void remove_stale_image_temporaries(const char* folder);
 
 // Joins folder and name into `out` (kPathCapacity bytes); false when it would not fit.
 [[nodiscard]] bool join_image_path(char* out, const char* folder, const char* name);

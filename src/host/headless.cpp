@@ -38,7 +38,9 @@ bool headless_create(HeadlessHost& host, uint64_t size) {
 }
 
 bool headless_load_folder(HeadlessHost& host, const char* folder) {
-  return load_memory_files(host.memory, host.size, folder);
+  if (!load_memory_files(host.memory, host.size, folder)) return false;
+  remove_stale_image_temporaries(folder);
+  return true;
 }
 
 bool headless_load_program(HeadlessHost& host, const char* symbols, size_t length, uint64_t address) {

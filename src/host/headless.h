@@ -38,7 +38,8 @@ struct HeadlessHost {
 // when memory or a system object is lacking.
 [[nodiscard]] bool headless_create(HeadlessHost& host, uint64_t size);
 
-// Loads the memory image files from `folder` (which ends in a separator or is empty).
+// Loads the memory image files from `folder` (which ends in a separator or is empty)
+// and, only when that succeeded, removes the temporaries an interrupted save left there.
 [[nodiscard]] bool headless_load_folder(HeadlessHost& host, const char* folder);
 
 // Stores a text-image program (symbols, whitespace ignored) from `address`; false

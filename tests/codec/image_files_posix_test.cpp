@@ -1,5 +1,6 @@
-// Saving when the disk fills up, simulated with the file-size limit, and loading
-// from FIFOs and links: things only POSIX systems offer.
+// Where only POSIX systems let a test reach: saving to a full disk (simulated with
+// the file-size limit), symbolic links, permission bits, and loading from FIFOs
+// and links.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -98,6 +99,70 @@ TEST(ImageLoad, ATritFileThatCannotBeOpenedAsAFileFailsTheLoadWithoutBlocking) {
     }
     EXPECT_EQ(load_in_child(folder), c.loaded) << c.trit_file << ", " << c.text_file;
   }
+}
+
+bool is_link(const std::string& path) {
+  struct stat info {};
+  return lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode);
+}
+
+mode_t mode_of(const std::string& path) {
+  struct stat info {};
+  return stat(path.c_str(), &info) == 0 ? info.st_mode & 07777 : 0;
+}
+
+TEST(ImageSave, SaveNeverWritesThroughALinkAtTheTemporaryName) {
+  for (const char* temporary : {"memory_trits.new", "memory_tambrisk.new"}) {
+    for (const bool target_exists : {true, false}) {
+      TempFolder folder, elsewhere;
+      TestMemory memory(1000);
+      if (target_exists) elsewhere.write("victim", "precious");
+      ASSERT_EQ(symlink(elsewhere.file("victim").c_str(), folder.file(temporary).c_str()), 0);
+      ASSERT_TRUE(save_memory_files(memory.data(), memory.size, folder.path.c_str())) << temporary;
+      EXPECT_EQ(elsewhere.listing(), target_exists ? "victim" : "") << temporary;
+      EXPECT_EQ(elsewhere.read("victim"), target_exists ? "precious" : "");
+      EXPECT_EQ(folder.listing(), "memory_tambrisk.txt memory_trits.txt") << temporary;
+      EXPECT_FALSE(is_link(folder.file(kTrits)) || is_link(folder.file(kText)));
+      EXPECT_EQ(folder.read(kText), std::string(1000, '.'));
+    }
+  }
+}
+
+TEST(ImageSave, SaveKeepsThePermissionBitsOfTheFileItReplaces) {
+  TempFolder folder;
+  TestMemory memory(3);
+  folder.write(kTrits, "+++");
+  folder.write(kText, "+");
+  ASSERT_EQ(chmod(folder.file(kTrits).c_str(), 0600), 0);
+  ASSERT_EQ(chmod(folder.file(kText).c_str(), 0664), 0);
+  ASSERT_TRUE(save_memory_files(memory.data(), memory.size, folder.path.c_str()));
+  EXPECT_EQ(mode_of(folder.file(kTrits)), 0600u);
+  EXPECT_EQ(mode_of(folder.file(kText)), 0664u);
+  EXPECT_EQ(folder.read(kText), "...");
+}
+
+TEST(ImageSave, SaveThroughALinkedImageUpdatesItsTargetAndKeepsTheLink) {
+  TempFolder folder, store;
+  TestMemory memory(3);
+  ASSERT_TRUE(memory.load("J00"));
+  store.write("trits.img", "old");
+  ASSERT_EQ(chmod(store.file("trits.img").c_str(), 0640), 0);
+  // The trit file links to a file elsewhere, the text file to one not made yet.
+  ASSERT_EQ(symlink(store.file("trits.img").c_str(), folder.file(kTrits).c_str()), 0);
+  ASSERT_EQ(symlink(store.file("text.img").c_str(), folder.file(kText).c_str()), 0);
+  ASSERT_TRUE(save_memory_files(memory.data(), memory.size, folder.path.c_str()));
+  EXPECT_TRUE(is_link(folder.file(kTrits)) && is_link(folder.file(kText)));
+  EXPECT_EQ(folder.listing(), "memory_tambrisk.txt memory_trits.txt");
+  EXPECT_EQ(store.listing(), "text.img trits.img");  // the temporaries were beside the targets
+  EXPECT_EQ(store.read("trits.img"), std::string(memory.bytes.begin(), memory.bytes.end()));
+  EXPECT_EQ(store.read("text.img"), "J00");
+  EXPECT_EQ(mode_of(store.file("trits.img")), 0640u);
+  // A stale temporary of a linked image sits beside its target, and only it goes.
+  store.write("trits.img.new", "left by a killed save");
+  folder.write("memory_trits.new", "not ours any more");
+  remove_stale_image_temporaries(folder.path.c_str());
+  EXPECT_EQ(store.listing(), "text.img trits.img");
+  EXPECT_TRUE(folder.exists("memory_trits.new"));
 }
 
 }  // namespace

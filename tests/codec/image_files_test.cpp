@@ -226,6 +226,21 @@ TEST(ImageSave, MissingFolderFailsAndCreatesNothing) {
   EXPECT_EQ(folder.listing(), "");
 }
 
+TEST(ImageSave, SaveRemovesTheTemporariesThatAKilledSaveLeft) {
+  TempFolder folder;
+  TestMemory memory(3);
+  const char* stale[] = {"memory_trits.new", "memory_tambrisk.new"};
+  for (const char* name : stale) folder.write(name, "a save killed half-way");
+  ASSERT_TRUE(save_memory_files(memory.data(), memory.size, folder.path.c_str()));
+  EXPECT_EQ(folder.listing(), "memory_tambrisk.txt memory_trits.txt");
+  // At start-up only those two names go; look-alikes stay.
+  for (const char* name : stale) folder.write(name, "a save killed half-way");
+  folder.write("memory_trits.new.keep", "mine");
+  folder.write("memory.new", "mine");
+  remove_stale_image_temporaries(folder.path.c_str());
+  EXPECT_EQ(folder.listing(), "memory.new memory_tambrisk.txt memory_trits.new.keep memory_trits.txt");
+}
+
 TEST(TextImageWrite, CountBeyondMemoryLeavesTheFileAlone) {
   TempFolder folder;
   TestMemory memory(5);

@@ -1,10 +1,15 @@
-// Images written by the tools load in the emulator's loader, in both formats.
+// Images written by the tools load in the emulator's loader, in both formats;
+// every output the tools write replaces a file whole or not at all.
 #include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstring>
 
 #include "codec/image_files.h"
 #include "support/temp_folder.h"
 #include "support/test_memory.h"
 #include "tools/image/image_file.h"
+#include "tools/image/output_file.h"
 
 namespace quill::test {
 namespace {
@@ -76,6 +81,27 @@ TEST(ImageFile, MalformedImagesSayWhy) {
   EXPECT_FALSE(read_image_file(folder.file("none"), read, error));
   EXPECT_EQ(error, folder.file("none") + ": no such file");
   EXPECT_FALSE(write_image_file(folder.file("no/such/dir/x.tern"), some_trytes(3), ImageFormat::text, error));
+}
+
+TEST(OutputFile, ReplacesWholeOrLeavesTheOldFileAndSaysWhy) {
+  TempFolder folder;
+  std::string error;
+  folder.write("out.tern", "old");
+  folder.write("out.tern.part", "left by a killed run");
+  ASSERT_TRUE(write_output_file(folder.file("out.tern"), "new", error)) << error;
+  EXPECT_EQ(folder.read("out.tern"), "new");
+  EXPECT_EQ(folder.listing(), "out.tern");
+  OutputFile out;
+  ASSERT_TRUE(output_open(out, folder.file("out.tern"), error));
+  std::fputs("half", out.file);
+  output_abandon(out);
+  EXPECT_EQ(folder.read("out.tern"), "new");
+  EXPECT_EQ(folder.listing(), "out.tern");
+  EXPECT_FALSE(write_output_file(folder.file("gone/x"), "x", error));
+  EXPECT_EQ(error, "cannot create '" + folder.file("gone/x.part") + "' to write '" + folder.file("gone/x") +
+                       "': " + std::strerror(ENOENT));
+  EXPECT_FALSE(write_output_file(folder.path, "x", error));  // a folder is written straight, and fails
+  EXPECT_EQ(error.rfind("cannot write '" + folder.path + "': ", 0), 0u) << error;
 }
 
 }  // namespace

@@ -172,6 +172,19 @@ TEST(QuillRun, SaveWritesImagesThatTheEmulatorLoads) {
   EXPECT_EQ(again.exit_code, 0) << again.err;
 }
 
+TEST(QuillRun, FolderRunRemovesStaleTemporariesOnlyAfterASuccessfulLoad) {
+  TempFolder folder;
+  std::filesystem::create_directory(folder.file("run"));
+  folder.write("run/memory_trits.new", "left by a killed save");
+  folder.write("run/memory_tambrisk.new", "left by a killed save");
+  EXPECT_EQ(quill(folder, "run --speed 0 run").exit_code, 2);  // nothing to load: the folder stays as it was
+  EXPECT_TRUE(folder.exists("run/memory_trits.new") && folder.exists("run/memory_tambrisk.new"));
+  folder.write("run/memory_tambrisk.txt", ".");  // halts at once
+  const CommandResult r = quill(folder, "run --speed 0 --entry 0 run");
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_FALSE(folder.exists("run/memory_trits.new") || folder.exists("run/memory_tambrisk.new"));
+}
+
 TEST(QuillRun, TraceHasALinePerExecutedInstructionAndBreakStopsBeforeTheAddress) {
   TempFolder folder;
   assemble(folder, "lit 5\npush 1\njsr f, 7\nhalt\nf: push 0\nadd 0 0\nret\n");

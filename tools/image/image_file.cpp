@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "codec/tryte.h"
-#include "platform/file_sync.h"
+#include "tools/image/output_file.h"
 
 namespace quill {
 
@@ -43,20 +43,7 @@ ImageFormat image_format_for_path(const std::string& path) {
 
 bool write_image_file(const std::string& path, const std::vector<uint8_t>& trytes, ImageFormat format,
                       std::string& error) {
-  const std::string bytes = image_bytes(trytes, format);
-  const std::string temporary = path + ".part";
-  std::FILE* file = std::fopen(temporary.c_str(), "wb");
-  if (file == nullptr) {
-    error = "cannot create '" + temporary + "'";
-    return false;
-  }
-  const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-  const bool synced = written && platform_sync_file(file);
-  const bool closed = std::fclose(file) == 0;
-  if (written && synced && closed && platform_replace_file(temporary.c_str(), path.c_str())) return true;
-  std::remove(temporary.c_str());
-  error = "cannot write '" + path + "'";
-  return false;
+  return write_output_file(path, image_bytes(trytes, format), error);
 }
 
 }  // namespace quill

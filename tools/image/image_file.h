@@ -19,8 +19,9 @@ inline constexpr uint64_t kImageLineSymbols = 100;  // text images break lines e
 // The format a file name asks for: trits for memory_trits.txt and *.trits, text otherwise.
 [[nodiscard]] ImageFormat image_format_for_path(const std::string& path);
 
-// Writes `trytes` (TryteValues from address 0) to `path` in `format`, replacing the
-// file only once it is complete. False with `error` set when writing fails.
+// Writes `trytes` (TryteValues from address 0) to `path` in `format` as
+// output_file.h writes every output: a file is replaced only once the new one is
+// complete. False with `error` set when writing fails.
 [[nodiscard]] bool write_image_file(const std::string& path, const std::vector<uint8_t>& trytes, ImageFormat format,
                                     std::string& error);
 

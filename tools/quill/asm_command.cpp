@@ -4,6 +4,7 @@
 
 #include "tools/asm/assembler.h"
 #include "tools/image/image_file.h"
+#include "tools/image/output_file.h"
 #include "tools/quill/cli.h"
 #include "tools/quill/commands.h"
 
@@ -99,11 +100,11 @@ int write_outputs(const AsmRequest& request, const AsmResult& result) {
   std::string error;
   if (result.image.empty()) return failure("asm", request.source + ": the program places no trytes; no image written");
   if (!write_image_file(request.output, result.image, request.format, error)) return failure("asm", error);
-  if (!request.listing.empty() && !write_text_file(request.listing, format_listing(result))) {
-    return failure("asm", "cannot write the listing '" + request.listing + "'");
+  if (!request.listing.empty() && !write_output_file(request.listing, format_listing(result), error)) {
+    return failure("asm", "listing: " + error);
   }
-  if (!request.symbols.empty() && !write_text_file(request.symbols, format_symbols(result.labels))) {
-    return failure("asm", "cannot write the symbol file '" + request.symbols + "'");
+  if (!request.symbols.empty() && !write_output_file(request.symbols, format_symbols(result.labels), error)) {
+    return failure("asm", "symbol file: " + error);
   }
   warn_about_shadowing(request);
   return kExitOk;

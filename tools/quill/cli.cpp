@@ -102,12 +102,4 @@ bool read_text_file(const std::string& path, std::string& out, std::string& erro
   return read_input_file(path, kTextInputLimitBytes, out, error);
 }
 
-bool write_text_file(const std::string& path, const std::string& text) {
-  if (path == "-") return std::fwrite(text.data(), 1, text.size(), stdout) == text.size() && std::fflush(stdout) == 0;
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  if (file == nullptr) return false;
-  const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
-  return std::fclose(file) == 0 && written;
-}
-
 }  // namespace quill::cli

@@ -51,7 +51,4 @@ int failure(const char* command, const std::string& message);
 // saying why when it cannot be read.
 [[nodiscard]] bool read_text_file(const std::string& path, std::string& out, std::string& error);
 
-// Writes `text` to `path`, or to standard output for "-"; false on failure.
-[[nodiscard]] bool write_text_file(const std::string& path, const std::string& text);
-
 }  // namespace quill::cli

@@ -3,6 +3,7 @@
 
 #include "tools/dis/disassembler.h"
 #include "tools/image/image_file.h"
+#include "tools/image/output_file.h"
 #include "tools/quill/cli.h"
 #include "tools/quill/commands.h"
 
@@ -84,7 +85,7 @@ int dis_command(const std::vector<std::string>& args) {
   if (!request.from_given) request.options.from = first_nonzero_tryte(memory.data(), size, 0);
   std::string source;
   if (!disassemble(memory.data(), size, request.options, source, error)) return failure("dis", error);
-  if (!write_text_file(request.output, source)) return failure("dis", "cannot write '" + request.output + "'");
+  if (!write_output_file(request.output, source, error)) return failure("dis", error);
   return kExitOk;
 }
 

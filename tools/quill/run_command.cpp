@@ -10,6 +10,7 @@
 #include "host/keyboard.h"
 #include "platform/clock.h"
 #include "tools/image/image_file.h"
+#include "tools/image/output_file.h"
 #include "tools/image/png.h"
 #include "tools/quill/cli.h"
 #include "tools/quill/commands.h"
@@ -214,9 +215,11 @@ void report(const Machine& machine, uint64_t frame_counter, EndReason reason, bo
 bool write_outputs(HeadlessHost& host, const RunRequest& request, uint32_t* picture) {
   bool ok = true;
   if (!request.screenshot.empty()) {
-    std::string png;
-    if (!encode_png(picture, kFrameWidth, kFrameHeight, png) || !write_text_file(request.screenshot, png)) {
-      ok = failure("run", "cannot write '" + request.screenshot + "'") == kExitOk;
+    std::string png, error;
+    if (!encode_png(picture, kFrameWidth, kFrameHeight, png)) {
+      ok = failure("run", "cannot encode the picture for '" + request.screenshot + "'") == kExitOk;
+    } else if (!write_output_file(request.screenshot, png, error)) {
+      ok = failure("run", error) == kExitOk;
     }
   }
   if (!request.save_folder.empty() && !headless_save(host, with_separator(request.save_folder).c_str())) {
@@ -227,9 +230,11 @@ bool write_outputs(HeadlessHost& host, const RunRequest& request, uint32_t* pict
 
 int run_loaded(HeadlessHost& host, RunRequest& request) {
   RunWatch watch;
+  OutputFile trace;
+  std::string error;
   if (!request.trace_path.empty()) {
-    watch.trace = request.trace_path == "-" ? stdout : std::fopen(request.trace_path.c_str(), "w");
-    if (watch.trace == nullptr) return failure("run", "cannot write '" + request.trace_path + "'");
+    if (!output_open(trace, request.trace_path, error)) return failure("run", error);
+    watch.trace = trace.file;
   }
   watch.break_set = request.break_set;
   watch.break_address = request.break_address;
@@ -237,14 +242,17 @@ int run_loaded(HeadlessHost& host, RunRequest& request) {
     request.options.step_hook = run_watch_step;
     request.options.step_context = &watch;
   }
-  if (!headless_start(host, request.options)) return failure("run", "cannot start the processor");
+  if (!headless_start(host, request.options)) {
+    output_abandon(trace);
+    return failure("run", "cannot start the processor");
+  }
   EndReason reason = drive(host, request);
   headless_join(host);
   const Machine& machine = headless_machine(host);
   if (reason == EndReason::machine) reason = own_end(machine, request, watch);
   run_watch_finish(watch, machine);
-  bool ok = watch.trace == nullptr || watch.trace == stdout || std::fclose(watch.trace) == 0;
-  if (!ok) (void)failure("run", "cannot write '" + request.trace_path + "'");
+  bool ok = watch.trace == nullptr || output_close(trace, error);
+  if (!ok) (void)failure("run", "trace: " + error);
   auto* picture = static_cast<uint32_t*>(std::malloc(sizeof(uint32_t) * kPixelCount));
   if (picture == nullptr) return failure("run", "out of memory");
   const uint64_t frame_counter = headless_copy_framebuffer(host, picture);

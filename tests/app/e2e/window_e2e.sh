@@ -136,10 +136,11 @@ else
   fail "no window appeared"; cat "$work/err.txt"
 fi
 
-note "SIGINT closes and saves like the close button"
+note "SIGINT closes and saves like the close button; a started emulator removes a killed save's temporaries"
 run="$work/interrupted"
-make_folder "$run" && start_app "$run"
+make_folder "$run" && echo stale >"$run/memory_trits.new" && start_app "$run"
 if poll 60 find_window; then
+  poll 30 test ! -e "$run/memory_trits.new" || fail "the stale temporary is still there after start-up"
   kill -INT "$app_pid" 2>/dev/null
   wait_exit 120; [ "$rc" = 0 ] || fail "exit code $rc after SIGINT"
   expect_saved "$run"
@@ -147,9 +148,9 @@ else
   fail "no window appeared"; cat "$work/err.txt"
 fi
 
-note "no memory files: the load message, exit code 1, no file created"
+note "no memory files: the load message, exit code 1, no file created or removed"
 run="$work/empty"
-make_folder "$run" none && start_app "$run"
+make_folder "$run" none && echo stale >"$run/memory_trits.new" && start_app "$run"
 # The box's name is UTF-8 only, which xdotool's search does not match.
 find_box() { window=$(xwininfo -root -tree | awk '$2 == "\"Quillomar\":" { print $1; exit }'); [ -n "$window" ]; }
 if poll 60 find_box; then
@@ -161,7 +162,7 @@ else
 fi
 grep -qx "Could not load the memory files from the Quillomar folder." "$work/err.txt" ||
   fail "no load message on standard error: $(cat "$work/err.txt")"
-[ "$(ls "$run")" = quillomar ] || fail "files were created: $(ls "$run" | tr '\n' ' ')"
+[ "$(ls "$run" | tr '\n' ' ')" = "memory_trits.new quillomar " ] || fail "files were touched: $(ls "$run" | tr '\n' ' ')"
 
 # A folder path (separator included) of exactly $1 bytes, inside $work.
 folder_of_length() {
@@ -212,14 +213,15 @@ else
   fail "cannot make a 251-byte folder under $work"
 fi
 
-note "no display: one line on standard error, exit code 1, nothing saved"
+note "no display: one line on standard error, exit code 1, nothing saved or removed"
 run="$work/headless"
-make_folder "$run" && run_without_display "$run"
+make_folder "$run" && echo stale >"$run/memory_tambrisk.new" && run_without_display "$run"
 [ "$rc" = 1 ] || fail "exit code $rc without a display"
 # One line of ours (the Wayland client library may add its own complaint first).
 [ "$(grep -c '^quillomar: ' "$work/err.txt")" = 1 ] && grep -q "^quillomar: cannot open a window: no display" "$work/err.txt" ||
   fail "without a display: $(cat "$work/err.txt")"
 [ ! -e "$run/memory_trits.txt" ] || fail "saved without a display"
+[ -e "$run/memory_tambrisk.new" ] || fail "a failed start removed a file"
 
 [ $failures -eq 0 ] || { echo "last standard error:"; cat "$work/err.txt"; }
 [ $failures -eq 0 ] && { echo "all end-to-end checks passed"; exit 0; }
