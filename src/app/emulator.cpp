@@ -50,7 +50,7 @@ bool emulator_prepare(Emulator& emulator) {
 // loop ended normally. Returns the exit code.
 int emulator_finish(Emulator& emulator, bool closed_normally) {
   window_destroy(emulator);
-  processor_join(emulator.processor);  // from here on nothing changes the main memory
+  processor_join(emulator.processor);  // runner and cores ended: nothing changes the memory or competes with the save
   if (!closed_normally) return 1;
   if (!save_memory_files(emulator.memory, kMainMemoryTrytes, emulator.exe_folder)) {
     window_show_error(kSaveFailureMessage);

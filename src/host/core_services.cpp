@@ -85,7 +85,10 @@ bool start_core(HostState& state, int64_t x, int64_t y, int64_t& result) {
   slot.executed_snapshot = 0;
   slot.host = &state;
   slot.budget = parameters.budget;
+  // The stop for good sets cores_stopped before the slots' flags: either this load
+  // sees it, or that stop sets this slot's flag after the clear above.
   slot.stop_requested.exchange(0);
+  if (state.cores_stopped.load() != 0) slot.stop_requested.exchange(1);
   if (!thread_start(slot.thread, core_runner, &slot)) {
     mark_failed(state, slot);
     return false;
@@ -127,9 +130,14 @@ void cores_request_stop(HostState& state) {
   for (CoreSlot& slot : state.cores) slot.stop_requested.exchange(1);
 }
 
+void cores_stop_for_good(HostState& state) {
+  state.cores_stopped.exchange(1);
+  cores_request_stop(state);
+}
+
 void cores_shutdown(HostState& state) {
   if (state.cores_enabled == 0) return;
-  cores_request_stop(state);
+  cores_stop_for_good(state);
   for (CoreSlot& slot : state.cores) clear_slot(slot);
 }
 

@@ -17,6 +17,10 @@ void core_runner(void* slot);
 // Sets every core's stop flag (atomic exchanges, no lock). Any thread.
 void cores_request_stop(HostState& state);
 
+// Stops every core for good: the running ones, and any that a start call, now or
+// later, would run. Any thread.
+void cores_stop_for_good(HostState& state);
+
 // Stops all cores, joins their threads in slot order, frees their memories and
 // clears their machines. After the main runner has ended; first thread.
 void cores_shutdown(HostState& state);

@@ -53,11 +53,11 @@ bool read_url(const Machine& machine, int64_t x, char16_t (&url)[kMaxUrlLength +
 
 // GETs `url` into a fresh body buffer and digests it. Returns the outcome number;
 // on 200 `buffer`, `length` and `digest` are written.
-uint32_t get_and_digest(const char16_t* url, const HttpTestSettings* settings, uint8_t*& buffer, uint64_t& length,
-                        uint8_t (&digest)[kSha256Length]) {
+uint32_t get_and_digest(const char16_t* url, const HttpTestSettings* settings, const std::atomic<int32_t>* abort,
+                        uint8_t*& buffer, uint64_t& length, uint8_t (&digest)[kSha256Length]) {
   HttpBody body{static_cast<uint8_t*>(std::malloc(kFetchBodyLimit)), kFetchBodyLimit, 0};
   if (body.bytes == nullptr) return http_error_other;
-  uint32_t outcome = settings == nullptr ? http_get(url, body) : http_get_for_test(url, *settings, body);
+  uint32_t outcome = settings == nullptr ? http_get(url, body, abort) : http_get_for_test(url, *settings, body, abort);
   if (outcome == 200 && !sha256(body.bytes, body.length, digest)) outcome = http_error_other;
   if (outcome != 200) {
     std::free(body.bytes);
@@ -78,7 +78,7 @@ int32_t fetch_url(FetchState& fetch, const Machine& machine, int64_t x, int64_t*
   uint8_t* buffer = nullptr;
   uint64_t length = 0;
   uint8_t digest[kSha256Length];
-  fetch.fetch_status = get_and_digest(url, settings, buffer, length, digest);
+  fetch.fetch_status = get_and_digest(url, settings, fetch.abort, buffer, length, digest);
   if (fetch.fetch_status != 200) {
     *result = NIL;
     return 1;

@@ -3,6 +3,7 @@
 // They run on the main runner thread inside a host call and take no lock.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 #include "cpu/machine.h"
@@ -18,6 +19,9 @@ struct FetchState {
   uint64_t fetch_position = 0;    // next byte for sequential reads
   uint8_t fetch_digest[32] = {};  // SHA-256 of the last successful body
   uint32_t fetch_status = 0;      // 200, the HTTP status of another reply, an error number, or 1
+  // When set (before the runner starts), a fetch in progress gives up with the
+  // time-out number as soon as it reads non-zero: the processor's quit flag.
+  const std::atomic<int32_t>* abort = nullptr;
 };
 
 // Serves host call `type` (-480001 .. -480004) with first argument `x` against the

@@ -65,7 +65,8 @@ void headless_request_quit(HeadlessHost& host);
 // Stops the processor and the cores, as the user's stop key does.
 void headless_request_stop(HeadlessHost& host);
 
-// Requests a quit and waits for the runner; the machine is then safe to read.
+// Requests a quit and waits for the runner, then stops and joins the cores; the
+// machine is then safe to read.
 void headless_join(HeadlessHost& host);
 
 // The main machine; read it only after headless_join.

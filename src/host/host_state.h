@@ -73,6 +73,9 @@ struct HostState {
   int32_t halt_request = 0;  // set by the halt call, never cleared
 
   int32_t cores_enabled = 0;  // 1 once initialised: shutdown then stops and joins the cores
+  // Set by the user's stop and at shutdown, never cleared: from then on a start
+  // leaves its core's stop flag set, so the core ends before its first batch.
+  std::atomic<int32_t> cores_stopped{0};
   CoreSlot cores[kCoreCount];
 };
 

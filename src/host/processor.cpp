@@ -8,6 +8,7 @@ namespace quill {
 bool processor_init(Processor& processor, uint8_t* memory, uint64_t size) {
   machine_reset(processor.machine, memory, size);
   if (!host_state_init(processor.host, processor.machine)) return false;
+  processor.host.fetch.abort = &processor.quit_requested;  // closing must not wait for a fetch
   return event_init(processor.wake_event);
 }
 
@@ -27,7 +28,7 @@ void processor_request_quit(Processor& processor) {
 
 void processor_request_stop(Processor& processor) {
   processor.stop_requested.exchange(1);
-  cores_request_stop(processor.host);
+  cores_stop_for_good(processor.host);
   event_signal(processor.wake_event);
 }
 
@@ -36,9 +37,13 @@ bool processor_push_key(Processor& processor, int64_t code) {
 }
 
 void processor_join(Processor& processor) {
-  if (!processor.runner_thread.started) return;
-  processor_request_quit(processor);
-  thread_join(processor.runner_thread);
+  if (processor.runner_thread.started) {
+    processor_request_quit(processor);
+    thread_join(processor.runner_thread);
+  }
+  // The cores never touch main memory, but left running they would compete with
+  // the save that usually follows for the processors.
+  cores_shutdown(processor.host);
 }
 
 void processor_release(Processor& processor) {

@@ -56,8 +56,9 @@ void processor_request_stop(Processor& processor);
 // Queues a key code for the program (see push_key). Any thread but the runner's.
 bool processor_push_key(Processor& processor, int64_t code);
 
-// Requests a quit and waits for the runner thread to end. Afterwards the main
-// machine no longer changes. First thread.
+// Requests a quit and waits for the runner thread to end (a fetch in progress
+// gives up), then stops and joins the cores. Afterwards the main machine no longer
+// changes and no other thread of the processor runs. First thread.
 void processor_join(Processor& processor);
 
 // Joins the runner, then stops and joins the cores and frees everything the

@@ -3,6 +3,7 @@
 // backend (the Windows HTTP client's error numbers).
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 
@@ -18,14 +19,16 @@ enum HttpError : uint32_t {
   http_error_name_not_resolved = 12007,    // the host (or the proxy) has no address
   http_error_cannot_connect = 12029,       // the connection was refused or is unreachable
   http_error_connection_reset = 12030,     // the server reset or closed the connection mid-reply
-  http_error_invalid_server_response = 12152,  // the server sent no reply or a malformed one
+  http_error_invalid_server_response = 12152,  // no reply, a malformed one, or a status outside 100 to 599
   http_error_redirect_failed = 12156,      // a redirect to another scheme, or too many redirects
   http_error_secure_failure = 12175,       // TLS handshake or certificate verification failed
+  http_error_header_size_overflow = 12183,  // the reply's headers and trailers passed kHttpMaxHeaderBytes
 };
 
 inline constexpr size_t kHttpMaxHostLength = 2'048;
 inline constexpr size_t kHttpMaxTargetLength = 4'097;  // path plus extra information
 inline constexpr int kHttpMaxRedirects = 10;
+inline constexpr uint64_t kHttpMaxHeaderBytes = 65'536;  // one reply's header and trailer lines together
 
 // A parsed URL: views into the caller's string, which must outlive it.
 struct HttpUrl {
@@ -52,13 +55,17 @@ struct HttpBody {
   uint64_t length = 0;  // bytes received, written on success
 };
 
-// GETs the NUL-terminated `url` with user agent "Quillomar/1", the system's proxy
-// settings, verified TLS, the standard time-outs (resolve 3 s, connect 5 s, send and
-// receive 5 s, body 15 s from the first read) and up to 10 redirects (never from
-// https to http). Returns 200 with `body.length` set and the body in `body.bytes`;
-// another HTTP status when the final reply was not 200; or an HttpError. A body
-// over `body.capacity` bytes fails with http_error_other. The bytes of `body` are
-// meaningful only after 200. Blocks the calling thread; any one thread at a time.
-[[nodiscard]] uint32_t http_get(const char16_t* url, HttpBody& body);
+// GETs the NUL-terminated `url` with user agent "Quillomar/1", no Accept header,
+// the system's proxy settings, verified TLS, the standard time-outs (resolve 3 s,
+// connect 5 s, send and receive 5 s, body 15 s from the first read) and up to 10
+// redirects (never from https to http). Returns 200 with `body.length` set and the
+// body in `body.bytes`; another HTTP status (100 to 599) when the final reply was
+// not 200; or an HttpError. A body over `body.capacity` bytes fails with
+// http_error_other, headers and trailers over kHttpMaxHeaderBytes with
+// http_error_header_size_overflow. The bytes of `body` are meaningful only after
+// 200. Once `*abort` (when given) reads non-zero, the GET gives up within about a
+// second with http_error_timeout; another thread sets it to end a fetch early.
+// Blocks the calling thread; any one thread at a time.
+[[nodiscard]] uint32_t http_get(const char16_t* url, HttpBody& body, const std::atomic<int32_t>* abort);
 
 }  // namespace quill

@@ -3,6 +3,7 @@
 // system's trust store and the standard time-outs.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 #include "platform/http.h"
@@ -19,6 +20,7 @@ struct HttpTestSettings {
 };
 
 // http_get with `settings`. Any one thread at a time.
-[[nodiscard]] uint32_t http_get_for_test(const char16_t* url, const HttpTestSettings& settings, HttpBody& body);
+[[nodiscard]] uint32_t http_get_for_test(const char16_t* url, const HttpTestSettings& settings, HttpBody& body,
+                                         const std::atomic<int32_t>* abort);
 
 }  // namespace quill

@@ -172,6 +172,21 @@ TEST(Cores, PacedCoresRunAtTheSharedSpeed) {
   EXPECT_GE(clock_now_ns() - began, 100'000'000u);  // 300 at 2,000 a second: about 150 ms
 }
 
+// The user's stop is for good: a core started after it, or while it is being
+// made, never executes an instruction (the start itself still succeeds).
+TEST(Cores, NoCoreRunsAfterTheUsersStop) {
+  Cores c;
+  ASSERT_TRUE(c.memory.load(kLoop, 9'000));
+  ASSERT_EQ(c.start(9'000, 9, 0, kValueMax, 0), Ok(0));
+  processor_request_stop(*c.processor);
+  EXPECT_EQ(c.settle(0), core_failed);
+  for (int slot = 0; slot < kCoreCount; ++slot) {
+    EXPECT_EQ(c.start(9'000, 9, 0, 1'000, slot), Ok(slot));
+    EXPECT_EQ(c.settle(slot), core_failed);
+    EXPECT_EQ(c.call(-26, slot), Ok(0)) << slot;
+  }
+}
+
 TEST(Cores, ShutdownStopsAndJoinsRunningCores) {
   Cores c;
   ASSERT_TRUE(c.memory.load(kLoop, 8'000));

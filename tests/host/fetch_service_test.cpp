@@ -2,6 +2,7 @@
 // descriptor decoding, the body and digest reads, and every failure rule.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <string>
 
 #include "codec/charset.h"
@@ -147,6 +148,26 @@ TEST(FetchService, AFailedFetchKeepsItsStatusAndDropsTheOldBody) {
   f.settings.receive_ms = 300;
   EXPECT_EQ(f.fetch_url(server.url("/stall")), NIL);
   EXPECT_EQ(f.call(kStatus, NIL), 12002);
+}
+
+// A status beyond HTTP's is the protocol error; a fetch while the emulator closes
+// gives up with the time-out number and sends nothing.
+TEST(FetchService, AnOddStatusOrAQuitEndsInItsNumber) {
+  TestHttpServer server;
+  ASSERT_TRUE(server.started());
+  server.route("/abc", Behaviour::reply, http_reply(200, "abc"));
+  server.route("/odd", Behaviour::reply, http_reply(600, "odd"));
+  Fixture f;
+  std::atomic<int32_t> quit{0};
+  f.fetch.abort = &quit;
+  ASSERT_EQ(f.fetch_url(server.url("/abc")), 3);
+  EXPECT_EQ(f.fetch_url(server.url("/odd")), NIL);
+  EXPECT_EQ(f.call(kStatus, NIL), 12152);
+  EXPECT_EQ(f.call(kBodyByte, 0), Fixture::kFailed);
+  quit.store(1);
+  EXPECT_EQ(f.fetch_url(server.url("/abc")), NIL);
+  EXPECT_EQ(f.call(kStatus, NIL), 12002);
+  EXPECT_EQ(server.request_count(), 2);
 }
 
 TEST(FetchService, FetchesOverHttpsWithATrustedCertificateOnly) {

@@ -4,10 +4,12 @@
 
 #include <string>
 
+#include "codec/charset.h"
 #include "host/headless.h"
 #include "platform/clock.h"
 #include "support/program_builder.h"
 #include "support/temp_folder.h"
+#include "support/test_http_server.h"
 
 namespace quill {
 namespace {
@@ -200,6 +202,38 @@ TEST(Runner, AStepHookSeesEveryInstructionAndCanEndTheRunBeforeOne) {
       EXPECT_EQ(count.executed_seen, 3u);
     }
     EXPECT_EQ(s.ends(), 1);
+  }
+}
+
+// Closing neither waits for a fetch in progress (it gives up with the time-out
+// number; the trickling reply would take 6 s and succeed) nor leaves cores running
+// while the memory is saved.
+TEST(Runner, AJoinEndsAFetchInProgressAndStopsTheCores) {
+  test::TestHttpServer server;
+  ASSERT_TRUE(server.started());
+  server.route("/slow", test::Behaviour::trickle, test::http_reply(200, std::string(60, 's')));
+  const std::string url = server.url("/slow");
+  Session s;
+  ASSERT_TRUE(s.load(kLoop, 100));
+  ProgramBuilder program(1'000, 10'000);
+  const auto core_block = static_cast<int64_t>(program.cell(100));
+  (void)program.cell(9), (void)program.cell(0), (void)program.cell(kValueMax);
+  for (int i = 0; i < kCoreCount; ++i) program.call(-22, core_block);
+  const auto text = static_cast<int64_t>(program.data);
+  for (char ch : url) (void)program.cell(code_of_character(static_cast<char16_t>(ch)));
+  const auto descriptor = static_cast<int64_t>(program.cell(text));
+  (void)program.cell(static_cast<int64_t>(url.size()));
+  program.call(-480'001, descriptor);
+  program.emit(kLoop);
+  ASSERT_TRUE(s.load(program));
+  ASSERT_TRUE(headless_start(s.host, HeadlessOptions{1'000, 0, 0}));
+  while (server.request_count() == 0) sleep_ms(1);
+  headless_join(s.host);
+  const HostState& host = s.host.processor->host;
+  EXPECT_EQ(host.fetch.fetch_status, 12002u);
+  for (const CoreSlot& slot : host.cores) {
+    EXPECT_FALSE(slot.thread.started);
+    EXPECT_EQ(slot.state, core_failed);
   }
 }
 

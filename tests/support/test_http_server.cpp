@@ -120,6 +120,13 @@ void TestHttpServer::handle(TestSocket client) {
           std::this_thread::sleep_for(std::chrono::milliseconds(100));
         }
         break;
+      case Behaviour::endless: {
+        const size_t last = route.response.rfind("\r\n", route.response.size() - 3) + 2;
+        std::string lines;
+        while (lines.size() < 65'536) lines += route.response.substr(last);
+        for (bool more = c.write(route.response); more && !stopping_.load();) more = c.write(lines);
+        break;
+      }
       case Behaviour::hang_up: break;
       case Behaviour::reset: {
         c.write(route.response);

@@ -23,6 +23,7 @@ enum class Behaviour {
   trickle,  // send the response's headers, then its body one byte every 100 ms
   hang_up,  // read the request, then close without a reply
   reset,    // send the response (typically cut short), then reset the connection
+  endless,  // send the response, then its last line again and again until the client gives up
 };
 
 struct Route {

@@ -17,8 +17,16 @@
 // - a hard limit on the whole GET, redirects included, of the sum of all of these
 //   plus one more receive wait, so a server that trickles bytes cannot hold the
 //   machine longer than the Windows client could.
+// - a quit: the abort flag is looked at in every callback, and libcurl calls the
+//   progress one at least once a second, also while it waits.
+//
+// Headers. libcurl keeps every header and trailer line of a reply in memory, so
+// a server that sends trailers without end would take all of it; the header
+// callback, which sees trailers too, counts them and stops the reply at the same
+// 64 KB that the Windows client allows for headers.
 #include <curl/curl.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -44,7 +52,9 @@ struct Transfer {
   CURL* curl = nullptr;
   HttpBody* body = nullptr;
   CURLU* location = nullptr;  // the request's URL, replaced by a redirect's target
+  const std::atomic<int32_t>* abort = nullptr;
   uint64_t received = 0;
+  uint64_t header_bytes = 0;  // header and trailer lines of this reply
   uint32_t receive_ms = 0;
   uint32_t body_read_ms = 0;
   bool request_sent = false;
@@ -53,7 +63,8 @@ struct Transfer {
   Clock::time_point body_start{};
   bool stopped_at_status = false;  // the reply was not 200: its body is not wanted
   bool too_large = false;
-  bool timed_out = false;
+  bool headers_too_large = false;
+  bool timed_out = false;  // also after an abort
   bool has_location = false;
   bool bad_location = false;  // a redirect target that is not a URL
 };
@@ -68,6 +79,14 @@ int on_request(void* context, char*, char*, int, int) {
   t.request_sent = true;
   t.last_activity = Clock::now();
   return CURL_PREREQFUNC_OK;
+}
+
+bool aborted(const std::atomic<int32_t>* abort) { return abort != nullptr && abort->load() != 0; }
+
+// True, marking the transfer timed out, once the caller asked it to give up.
+bool give_up(Transfer& t) {
+  if (aborted(t.abort)) t.timed_out = true;
+  return t.timed_out;
 }
 
 bool is_redirect(long code) { return code == 301 || code == 302 || code == 303 || code == 307 || code == 308; }
@@ -100,6 +119,12 @@ size_t on_header(char* data, size_t size, size_t count, void* context) {
   Transfer& t = *static_cast<Transfer*>(context);
   const size_t n = size * count;
   t.last_activity = Clock::now();
+  t.header_bytes += n;
+  if (t.header_bytes > kHttpMaxHeaderBytes) {
+    t.headers_too_large = true;
+    return 0;
+  }
+  if (give_up(t)) return 0;
   const bool blank = (n == 2 && data[0] == '\r' && data[1] == '\n') || (n == 1 && data[0] == '\n');
   const long code = response_code(t.curl);
   if (!blank) {
@@ -121,10 +146,8 @@ size_t on_body(char* data, size_t size, size_t count, void* context) {
   Transfer& t = *static_cast<Transfer*>(context);
   const size_t n = size * count;
   t.last_activity = Clock::now();
-  if (t.body_started && elapsed_ms(t.body_start) > t.body_read_ms) {
-    t.timed_out = true;
-    return 0;
-  }
+  if (t.body_started && elapsed_ms(t.body_start) > t.body_read_ms) t.timed_out = true;
+  if (give_up(t)) return 0;
   if (n > t.body->capacity - t.received) {
     t.too_large = true;
     return 0;
@@ -139,7 +162,7 @@ int on_progress(void* context, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
   const bool silent = t.request_sent && elapsed_ms(t.last_activity) > t.receive_ms;
   const bool body_late = t.body_started && elapsed_ms(t.body_start) > t.body_read_ms;
   if (silent || body_late) t.timed_out = true;
-  return t.timed_out ? 1 : 0;
+  return give_up(t) ? 1 : 0;
 }
 
 uint32_t outcome_of(CURLcode code) {
@@ -169,10 +192,11 @@ uint32_t outcome_of(CURLcode code) {
   }
 }
 
-bool configure(CURL* curl, const HttpTestSettings& settings, Transfer& transfer) {
+bool configure(CURL* curl, const HttpTestSettings& settings, curl_slist* headers, Transfer& transfer) {
   bool ok = true;
   auto set = [&](CURLoption option, auto value) { ok = ok && curl_easy_setopt(curl, option, value) == CURLE_OK; };
   set(CURLOPT_USERAGENT, kUserAgent);
+  set(CURLOPT_HTTPHEADER, headers);  // no Accept header, as the Windows client sends none
   set(CURLOPT_PROTOCOLS_STR, "http,https");
   set(CURLOPT_FOLLOWLOCATION, 0L);  // followed here, one hop at a time, to apply the redirect rules
   set(CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
@@ -225,7 +249,9 @@ uint32_t redirect_outcome(const Transfer& t, long status, bool& secure, char*& n
 // The outcome of one request, or 0 with `next` set for a redirect to follow.
 uint32_t request_outcome(CURL* curl, CURLcode code, const Transfer& t, bool& secure, char*& next) {
   const long status = response_code(curl);
+  if (t.headers_too_large) return http_error_header_size_overflow;
   if (t.stopped_at_status) {
+    if (status < 100 || status > 599) return http_error_invalid_server_response;
     const bool follow = is_redirect(status) && (t.has_location || t.bad_location);
     return follow ? redirect_outcome(t, status, secure, next) : static_cast<uint32_t>(status);
   }
@@ -251,9 +277,13 @@ uint32_t request(CURL* curl, const char* url, uint64_t remaining_ms, Transfer& t
 
 // Follows redirects from `url` (UTF-8) within one overall time limit.
 uint32_t run_get(CURL* curl, CURLU* location, const char* url, bool secure, const HttpTestSettings& settings,
-                 HttpBody& body) {
+                 HttpBody& body, const std::atomic<int32_t>* abort) {
+  curl_slist* headers = curl_slist_append(nullptr, "Accept:");  // "Name:" removes libcurl's own header
   Transfer t;
-  if (!configure(curl, settings, t)) return http_error_other;
+  if (headers == nullptr || !configure(curl, settings, headers, t)) {
+    curl_slist_free_all(headers);
+    return http_error_other;
+  }
   const uint64_t limit_ms = uint64_t{settings.resolve_ms} + settings.connect_ms + settings.send_ms +
                             2 * uint64_t{settings.receive_ms} + settings.body_read_ms;
   const Clock::time_point start = Clock::now();
@@ -261,11 +291,11 @@ uint32_t run_get(CURL* curl, CURLU* location, const char* url, bool secure, cons
   uint32_t outcome = http_error_redirect_failed;
   for (int hop = 0; hop <= kHttpMaxRedirects; ++hop) {
     const uint64_t spent_ms = elapsed_ms(start);
-    if (spent_ms >= limit_ms) {
+    if (spent_ms >= limit_ms || aborted(abort)) {
       outcome = http_error_timeout;
       break;
     }
-    t = Transfer{curl, &body, location, 0, settings.receive_ms, settings.body_read_ms};
+    t = Transfer{curl, &body, location, abort, 0, 0, settings.receive_ms, settings.body_read_ms};
     char* next = nullptr;
     outcome = request(curl, url, limit_ms - spent_ms, t, secure, next);
     curl_free(owned);
@@ -276,6 +306,7 @@ uint32_t run_get(CURL* curl, CURLU* location, const char* url, bool secure, cons
     outcome = http_error_redirect_failed;
   }
   curl_free(owned);
+  curl_slist_free_all(headers);
   return outcome;
 }
 
@@ -341,7 +372,7 @@ char* request_url(const HttpUrl& url) {
   return text;
 }
 
-uint32_t get(const char16_t* url, const HttpTestSettings& settings, HttpBody& body) {
+uint32_t get(const char16_t* url, const HttpTestSettings& settings, HttpBody& body, const std::atomic<int32_t>* abort) {
   HttpUrl parts;
   const uint32_t parsed = http_parse_url(url, parts);
   if (parsed != 0) return parsed;
@@ -351,7 +382,7 @@ uint32_t get(const char16_t* url, const HttpTestSettings& settings, HttpBody& bo
   CURLU* location = curl_url();
   const uint32_t outcome = curl == nullptr || location == nullptr
                                ? uint32_t{http_error_other}
-                               : run_get(curl, location, text, parts.secure, settings, body);
+                               : run_get(curl, location, text, parts.secure, settings, body, abort);
   curl_url_cleanup(location);
   curl_easy_cleanup(curl);
   std::free(text);
@@ -360,10 +391,13 @@ uint32_t get(const char16_t* url, const HttpTestSettings& settings, HttpBody& bo
 
 }  // namespace
 
-uint32_t http_get(const char16_t* url, HttpBody& body) { return get(url, HttpTestSettings{}, body); }
+uint32_t http_get(const char16_t* url, HttpBody& body, const std::atomic<int32_t>* abort) {
+  return get(url, HttpTestSettings{}, body, abort);
+}
 
-uint32_t http_get_for_test(const char16_t* url, const HttpTestSettings& settings, HttpBody& body) {
-  return get(url, settings, body);
+uint32_t http_get_for_test(const char16_t* url, const HttpTestSettings& settings, HttpBody& body,
+                           const std::atomic<int32_t>* abort) {
+  return get(url, settings, body, abort);
 }
 
 }  // namespace quill

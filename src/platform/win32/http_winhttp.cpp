@@ -2,11 +2,23 @@
 // system's automatic proxy, set the four time-outs, connect, send a GET, take the
 // status as a number and read the body in pieces under its own time limit.
 // Failures report the thread's last WinHTTP error, or 1 when there is none.
+//
+// A GET that may be aborted runs on a worker thread of its own: WinHTTP's
+// synchronous calls wait up to a whole time-out for the server, and nothing short
+// of them can be interrupted safely. The caller waits for the worker, looking at
+// the abort flag every 50 ms, and when it is set stops waiting. The worker owns
+// copies of everything it uses (the URL, the settings, the test certificate, a
+// body buffer of its own) and its handles; of what it shares with the caller, it
+// writes the outcome and the body before setting the `done` event, which the
+// caller reads only after that event; the `holders` count decides which of the
+// two frees the job. An abandoned worker ends within the time-outs by itself.
 #include <windows.h>
 #include <winhttp.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
 #include "platform/clock.h"
 #include "platform/http.h"
@@ -20,6 +32,7 @@ constexpr wchar_t kUserAgent[] = L"Quillomar/1";
 
 constexpr DWORD kSocketTimedOut = 10'060;  // WSAETIMEDOUT
 constexpr DWORD kSocketReset = 10'054;     // WSAECONNRESET
+constexpr DWORD kAbortPollMs = 50;
 
 // The outcome of a failed system call: its error number, or 1 when it set none.
 // Some clients (Wine's) let the socket's own error through where Windows reports
@@ -117,6 +130,7 @@ uint32_t exchange(HINTERNET request, const HttpTestSettings& settings, const Htt
                            WINHTTP_HEADER_NAME_BY_INDEX, &status, &size, WINHTTP_NO_HEADER_INDEX)) {
     return last_error();
   }
+  if (status < 100 || status > 599) return http_error_invalid_server_response;
   if (status != 200) return status;
   return read_body(request, settings.body_read_ms, body);
 }
@@ -138,15 +152,21 @@ uint32_t get(const char16_t* url, const HttpTestSettings& settings, const HttpTr
                                           static_cast<int>(settings.receive_ms));
     if (ready) connection = WinHttpConnect(session, target->host, target->port, 0);
     if (connection != nullptr) {
+      // WINHTTP_DEFAULT_ACCEPT_TYPES is no list: the request carries no Accept header.
       request = WinHttpOpenRequest(connection, L"GET", target->path, nullptr, WINHTTP_NO_REFERER,
                                    WINHTTP_DEFAULT_ACCEPT_TYPES, target->secure ? WINHTTP_FLAG_SECURE : 0);
     }
     // The wait for the reply's headers has its own limit of 90 s, which some clients
     // (Wine's) apply instead of the receive time-out: hold it to the receive time-out,
-    // so that a silent server costs the same everywhere.
+    // so that a silent server costs the same everywhere. Headers are held to 64 KB
+    // (the Windows default, stated so that it cannot grow), and so is what the
+    // client may read and throw away after a reply, trailers included.
     DWORD response_ms = settings.receive_ms;
+    DWORD header_bytes = kHttpMaxHeaderBytes;
     if (request != nullptr &&
-        !WinHttpSetOption(request, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &response_ms, sizeof response_ms)) {
+        (!WinHttpSetOption(request, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &response_ms, sizeof response_ms) ||
+         !WinHttpSetOption(request, WINHTTP_OPTION_MAX_RESPONSE_HEADER_SIZE, &header_bytes, sizeof header_bytes) ||
+         !WinHttpSetOption(request, WINHTTP_OPTION_MAX_RESPONSE_DRAIN_SIZE, &header_bytes, sizeof header_bytes))) {
       WinHttpCloseHandle(request);
       request = nullptr;
     }
@@ -159,17 +179,98 @@ uint32_t get(const char16_t* url, const HttpTestSettings& settings, const HttpTr
   return outcome;
 }
 
-}  // namespace
+// One GET on a worker thread (see the top of the file).
+struct Job {
+  std::atomic<int32_t> holders{2};  // the caller and the worker; the last to let go frees the job
+  HANDLE done = nullptr;            // manual reset; set once outcome and body are final
+  char16_t* url = nullptr;
+  HttpTestSettings settings;
+  HttpTrust trust;  // empty: the system's store
+  HttpBody body;    // the job's own buffer
+  uint32_t outcome = http_error_other;
+};
 
-uint32_t http_get(const char16_t* url, HttpBody& body) { return get(url, HttpTestSettings{}, nullptr, body); }
+void let_go(Job* job) {
+  if (job->holders.fetch_sub(1) != 1) return;
+  if (job->done != nullptr) CloseHandle(job->done);
+  std::free(job->url);
+  std::free(job->body.bytes);
+  http_trust_free(job->trust);
+  delete job;
+}
 
-uint32_t http_get_for_test(const char16_t* url, const HttpTestSettings& settings, HttpBody& body) {
+DWORD WINAPI run_job(LPVOID argument) {
+  auto* job = static_cast<Job*>(argument);
+  job->outcome = get(job->url, job->settings, job->trust.der != nullptr ? &job->trust : nullptr, job->body);
+  SetEvent(job->done);
+  let_go(job);
+  return 0;
+}
+
+// Fills a job for `url`; false when memory or the event is lacking.
+bool prepare_job(Job& job, const char16_t* url, const HttpTestSettings& settings, uint64_t capacity) {
+  size_t length = 0;
+  while (url[length] != u'\0') ++length;
+  job.settings = settings;
+  job.url = static_cast<char16_t*>(std::malloc((length + 1) * sizeof(char16_t)));
+  job.body.bytes = static_cast<uint8_t*>(std::malloc(capacity == 0 ? 1 : capacity));
+  job.body.capacity = capacity;
+  job.done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  if (job.url == nullptr || job.body.bytes == nullptr || job.done == nullptr) return false;
+  std::memcpy(job.url, url, (length + 1) * sizeof(char16_t));
+  return settings.trusted_certificate_file == nullptr || http_trust_load(settings.trusted_certificate_file, job.trust);
+}
+
+// The GET on a worker, waited for until it ends or `*abort` is set.
+uint32_t get_abortable(const char16_t* url, const HttpTestSettings& settings, HttpBody& body,
+                       const std::atomic<int32_t>& abort) {
+  if (abort.load() != 0) return http_error_timeout;
+  Job* job = new (std::nothrow) Job;
+  if (job == nullptr) return http_error_other;
+  HANDLE worker = nullptr;
+  if (prepare_job(*job, url, settings, body.capacity)) worker = CreateThread(nullptr, 0, run_job, job, 0, nullptr);
+  if (worker == nullptr) {
+    job->holders.store(1);
+    let_go(job);
+    return http_error_other;
+  }
+  CloseHandle(worker);  // nobody joins it: it frees what it owns when it ends
+  uint32_t outcome = http_error_timeout;
+  for (;;) {
+    if (WaitForSingleObject(job->done, kAbortPollMs) == WAIT_OBJECT_0) {
+      outcome = job->outcome;
+      if (outcome == 200) {
+        std::memcpy(body.bytes, job->body.bytes, job->body.length);
+        body.length = job->body.length;
+      }
+      break;
+    }
+    if (abort.load() != 0) break;
+  }
+  let_go(job);
+  return outcome;
+}
+
+uint32_t get_with(const char16_t* url, const HttpTestSettings& settings, HttpBody& body,
+                  const std::atomic<int32_t>* abort) {
+  if (abort != nullptr) return get_abortable(url, settings, body, *abort);
   if (settings.trusted_certificate_file == nullptr) return get(url, settings, nullptr, body);
   HttpTrust trust;
   if (!http_trust_load(settings.trusted_certificate_file, trust)) return http_error_other;
   const uint32_t outcome = get(url, settings, &trust, body);
   http_trust_free(trust);
   return outcome;
+}
+
+}  // namespace
+
+uint32_t http_get(const char16_t* url, HttpBody& body, const std::atomic<int32_t>* abort) {
+  return get_with(url, HttpTestSettings{}, body, abort);
+}
+
+uint32_t http_get_for_test(const char16_t* url, const HttpTestSettings& settings, HttpBody& body,
+                           const std::atomic<int32_t>* abort) {
+  return get_with(url, settings, body, abort);
 }
 
 }  // namespace quill
