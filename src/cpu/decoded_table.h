@@ -13,41 +13,56 @@
 
 #include <cstdint>
 
+#include "cpu/machine.h"
+
 namespace quill {
 
 // Handlers of the engine. 0 (not decoded) is what calloc and invalidation leave.
 inline constexpr unsigned kLiteralLengths = 10;  // a literal takes 1..10 trytes
 inline constexpr unsigned kMostPushes = 4;       // pushes fused into one entry
 
+// Every handler but the literal forms, in op order, as X(name): EngineOp and the
+// engine's dispatch (its table of labels and its portable switch) are all made
+// from this list and QUILL_LITERAL_FORMS, so their orders cannot drift apart.
+//   decode: decode the instruction here, then dispatch on the result
+//   slow: execute one instruction with machine_step (beyond memory, no page)
+//   cross: fell through past a page's last entry: look the address up again
+//   equals: "=": call, store, or (handed to machine_step) host call
+//   pushes2..4: that many pushes in a row
+//   add_push, sub_push: "+" or "-" and a push of the result
+//   sub_push_jump: the count-down idiom: subtract, push the result, "~"
+// In a fused entry the first instruction's fields sit where its own handler reads
+// them, so a fused handler can always fall back to that one.
+#define QUILL_ENGINE_OPS(X)                                                                                   \
+  X(decode)                                                                                                   \
+  X(slow) X(cross) X(return ) X(pop) X(push) X(add) X(sub) X(equals) X(jump) X(pushes2) X(pushes3) X(pushes4) \
+      X(add_push) X(sub_push) X(sub_push_jump)
+
+// A literal and the 0..4 pushes after it, as X(pushes, length), one handler for each
+// length and count in the order of literal_op, so each moves pc by a constant: the
+// next entry is then found without waiting for a length read from this one.
+#define QUILL_LITERAL_LENGTHS(X, N) X(N, 1) X(N, 2) X(N, 3) X(N, 4) X(N, 5) X(N, 6) X(N, 7) X(N, 8) X(N, 9) X(N, 10)
+#define QUILL_LITERAL_FORMS(X) \
+  QUILL_LITERAL_LENGTHS(X, 0)  \
+  QUILL_LITERAL_LENGTHS(X, 1) QUILL_LITERAL_LENGTHS(X, 2) QUILL_LITERAL_LENGTHS(X, 3) QUILL_LITERAL_LENGTHS(X, 4)
+
+#define QUILL_ENGINE_OP_ENUM(name) eop_##name,
 enum EngineOp : uint8_t {
-  eop_decode = 0,  // decode the instruction here, then dispatch on the result
-  eop_slow,        // execute one instruction with machine_step (beyond memory, no page)
-  eop_cross,       // fell through past a page's last entry: look the address up again
-  eop_return,
-  eop_pop,
-  eop_push,
-  eop_add,
-  eop_sub,
-  eop_equals,  // "=": call, store, or (handed to machine_step) host call
-  eop_jump,
-  // Several instructions in one entry. The first one's fields sit where its own
-  // handler reads them, so a fused handler can always fall back to that one.
-  eop_pushes2,  // 2..4 pushes in a row, one handler per count
-  eop_pushes3,
-  eop_pushes4,
-  eop_add_push,
-  eop_sub_push,
-  eop_sub_push_jump,  // the count-down idiom: subtract, push the result, "~"
-  // A literal and the 0..4 pushes after it, one handler for each length and count
-  // (literal_op gives the number), so each moves pc by a constant: the next entry
-  // is then found without waiting for a length read from this one.
-  eop_literal,
+  QUILL_ENGINE_OPS(QUILL_ENGINE_OP_ENUM) eop_literal,  // the first literal form
   eop_count = eop_literal + kLiteralLengths * (kMostPushes + 1),
 };
+#undef QUILL_ENGINE_OP_ENUM
+static_assert(eop_decode == 0 && kLiteralLengths == 10 && kMostPushes == 4, "QUILL_LITERAL_FORMS lists every form");
 
 // The op of a literal of `length` trytes (1..10) followed by `pushes` pushes (0..4).
 [[nodiscard]] constexpr uint8_t literal_op(unsigned length, unsigned pushes) {
   return static_cast<uint8_t>(eop_literal + kLiteralLengths * pushes + (length - 1));
+}
+
+// How an entry names an operand stack: the byte offset of its ValueStack in a
+// frame's stacks.
+[[nodiscard]] constexpr uint16_t stack_ref(unsigned number) {
+  return static_cast<uint16_t>(number * sizeof(ValueStack));
 }
 
 struct DecodedEntry {
@@ -55,7 +70,7 @@ struct DecodedEntry {
   uint8_t length = 0;      // trytes of the first instruction
   uint8_t advance = 0;     // trytes of all the instructions of the entry
   uint8_t pushes = 0;      // pushes fused into the entry
-  uint16_t stack[7] = {};  // operand stacks in instruction order, as byte offsets into a frame's stacks
+  uint16_t stack[7] = {};  // operand stacks in instruction order, as stack_ref
   // What a "=" call or a "." went to last time, so the next time it goes there
   // its entry is at hand without a lookup: that address plus one (0: nothing yet;
   // addresses from 2^32 - 1 on are not kept) and, in `destination`, its entry.
@@ -90,9 +105,9 @@ inline constexpr uint64_t kTablePageBytesLimit = uint64_t{64} << 20;
 struct DecodedTable {
   const uint8_t* memory = nullptr;  // the memory and size the entries were decoded from
   uint64_t size = 0;
-  DecodedEntry** pages = nullptr;   // page_count pointers, null until first execution
+  DecodedEntry** pages = nullptr;  // page_count pointers, null until first execution
   uint64_t page_count = 0;
-  uint64_t page_bytes = 0;          // bytes of the pages allocated so far
+  uint64_t page_bytes = 0;  // bytes of the pages allocated so far
   uint64_t directory_bytes = 0;
   DecodedEntry outside = slow_entry();  // stands for every address with no entry
 };

@@ -4,11 +4,14 @@
 // be decoded, pc beyond memory, a page that could not be allocated) is handed to
 // machine_step itself after the registers are written back, so those paths are
 // exact by construction. Fused handlers fall back to their first instruction's
-// own handler whenever the pair might not complete (one step of budget left, a
-// stack that might overflow), so a failure or the end of a batch is never skipped.
+// own handler (FALL_BACK_IF) whenever the whole sequence might not complete (too
+// little budget left, a stack that might overflow), so a failure or the end of a
+// batch is never skipped.
 //
 // Dispatch is by computed goto under GCC and Clang, by a switch otherwise or
-// when QUILL_ENGINE_PORTABLE is defined; both run the same handlers.
+// when QUILL_ENGINE_PORTABLE is defined; both run the same handlers, labelled
+// L_<op> after the lists in cpu/decoded_table.h. The file's macros are undefined
+// at its end.
 #include "cpu/engine.h"
 
 #include "codec/packed.h"
@@ -37,100 +40,110 @@ DecodedTable* table_for(Machine& m) {
 
 // Registers live in locals; `budget` is `left` at the last reload, so the machine's
 // executed count is exec_base + (budget - left) whenever it is written back.
-#define RELOAD()                              \
+#define RELOAD()                       \
+  do {                                 \
+    pc = m.pc;                         \
+    acc = m.acc;                       \
+    exec_base = m.executed;            \
+    budget = left;                     \
+    stacks = m.frames[m.depth].stacks; \
+    e = decoded_entry(t, pc);          \
+  } while (0)
+#define FLUSH()                               \
   do {                                        \
-    pc = m.pc;                                \
-    acc = m.acc;                              \
-    exec_base = m.executed;                   \
-    budget = left;                            \
-    stacks = m.frames[m.depth].stacks;        \
-    e = decoded_entry(t, pc);                 \
+    m.pc = pc;                                \
+    m.acc = acc;                              \
+    m.executed = exec_base + (budget - left); \
   } while (0)
-#define FLUSH()                                 \
-  do {                                          \
-    m.pc = pc;                                  \
-    m.acc = acc;                                \
-    m.executed = exec_base + (budget - left);   \
+#define ADVANCE(n)            \
+  do {                        \
+    const uint64_t by_ = (n); \
+    pc += by_;                \
+    e += by_;                 \
   } while (0)
-#define ADVANCE(n)              \
-  do {                          \
-    const uint64_t by_ = (n);   \
-    pc += by_;                  \
-    e += by_;                   \
-  } while (0)
-#define GO(address)                \
-  do {                             \
-    pc = (address);                \
-    e = decoded_entry(t, pc);      \
+#define GO(address)           \
+  do {                        \
+    pc = (address);           \
+    e = decoded_entry(t, pc); \
   } while (0)
 // GO for a "=" call or a "." (the entry e): where it went last time, its entry is
 // read from e; anywhere else is looked up and remembered in e.
-#define GO_REMEMBERED(address)                                            \
-  do {                                                                    \
-    const uint64_t to_ = (address);                                       \
-    DecodedEntry* const from_ = e;                                        \
-    pc = to_;                                                             \
-    if (to_ + 1 == from_->went_to) {                                      \
-      e = from_->destination;                                             \
-    } else {                                                              \
-      e = decoded_entry(t, to_);                                          \
-      if (to_ < UINT32_MAX - 1) {                                         \
-        from_->went_to = static_cast<uint32_t>(to_ + 1);                  \
-        from_->destination = e;                                           \
-      }                                                                   \
-    }                                                                     \
+#define GO_REMEMBERED(address)                           \
+  do {                                                   \
+    const uint64_t to_ = (address);                      \
+    DecodedEntry* const from_ = e;                       \
+    pc = to_;                                            \
+    if (to_ + 1 == from_->went_to) {                     \
+      e = from_->destination;                            \
+    } else {                                             \
+      e = decoded_entry(t, to_);                         \
+      if (to_ < UINT32_MAX - 1) {                        \
+        from_->went_to = static_cast<uint32_t>(to_ + 1); \
+        from_->destination = e;                          \
+      }                                                  \
+    }                                                    \
   } while (0)
-#define FAIL(status)  \
-  do {                \
-    code = (status);  \
-    goto fail;        \
+#define FAIL(status) \
+  do {               \
+    code = (status); \
+    goto fail;       \
+  } while (0)
+// A fused handler hands its entry to the handler of its first instruction when
+// the whole sequence might not complete; that one then does exactly one step.
+#define FALL_BACK_IF(condition, first_handler) \
+  do {                                         \
+    if (condition) goto first_handler;         \
   } while (0)
 #if QUILL_ENGINE_THREADED
-#define NEXT()                        \
-  do {                                \
-    if (left == 0) goto budget_used;  \
-    goto* kHandlers[e->op];           \
+#define NEXT()                       \
+  do {                               \
+    if (left == 0) goto budget_used; \
+    goto* kHandlers[e->op];          \
   } while (0)
 #else
-#define NEXT()                        \
-  do {                                \
-    if (left == 0) goto budget_used;  \
-    goto dispatch;                    \
+#define NEXT()                       \
+  do {                               \
+    if (left == 0) goto budget_used; \
+    goto dispatch;                   \
   } while (0)
 #endif
 
-// The stack whose byte offset in the current frame's stacks is `offset`.
-inline ValueStack& stack_at(ValueStack* stacks, uint16_t offset) {
-  return *reinterpret_cast<ValueStack*>(reinterpret_cast<char*>(stacks) + offset);
+// The stack that `ref` (a stack_ref) names among a frame's `stacks`.
+inline ValueStack& stack_at(ValueStack* stacks, uint16_t ref) {
+  return *reinterpret_cast<ValueStack*>(reinterpret_cast<char*>(stacks) + ref);
 }
 
-// Whether each of the first n stacks of `offsets` can take n more values, so n
+inline void push_at(ValueStack* stacks, uint16_t ref, int64_t value) {
+  ValueStack& s = stack_at(stacks, ref);
+  s.values[s.count++] = value;
+}
+
+// Whether each of the first n stacks of `refs` can take n more values, so n
 // pushes cannot overflow whichever of them repeat.
-inline bool room_for_pushes(ValueStack* stacks, const uint16_t* offsets, unsigned n) {
+inline bool room_for_pushes(ValueStack* stacks, const uint16_t* refs, unsigned n) {
   for (unsigned i = 0; i < n; ++i) {
-    if (stack_at(stacks, offsets[i]).count > kStackCapacity - n) return false;
+    if (stack_at(stacks, refs[i]).count > kStackCapacity - n) return false;
   }
   return true;
 }
 
-// Pushes acc onto the first n (0..4) stacks of `offsets`; the order does not
-// matter, as every push stores the same value.
-inline void push_all(ValueStack* stacks, const uint16_t* offsets, unsigned n, int64_t acc) {
-  switch (n) {
-    case 0: return;
-    case 4: { ValueStack& s = stack_at(stacks, offsets[3]); s.values[s.count++] = acc; } [[fallthrough]];
-    case 3: { ValueStack& s = stack_at(stacks, offsets[2]); s.values[s.count++] = acc; } [[fallthrough]];
-    case 2: { ValueStack& s = stack_at(stacks, offsets[1]); s.values[s.count++] = acc; } [[fallthrough]];
-    default: { ValueStack& s = stack_at(stacks, offsets[0]); s.values[s.count++] = acc; }
+// Pushes acc onto the first N (0..4) stacks of `refs`; the order does not matter,
+// as every push stores the same value. N pushes onto one stack (a common way to
+// keep copies of a value) read and write its count once, so they do not each wait
+// for the count the one before just wrote.
+template <unsigned N>
+inline void push_all(ValueStack* stacks, const uint16_t* refs, int64_t acc) {
+  bool one_stack = true;
+  for (unsigned i = 1; i < N; ++i) one_stack &= refs[i] == refs[0];
+  if (N > 1 && one_stack) {
+    ValueStack& s = stack_at(stacks, refs[0]);
+    const unsigned count = s.count;
+    for (unsigned i = 0; i < N; ++i) s.values[count + i] = acc;
+    s.count = static_cast<uint8_t>(count + N);
+    return;
   }
+  for (unsigned i = 0; i < N; ++i) push_at(stacks, refs[i], acc);
 }
-
-#define STACK(i) stack_at(stacks, e->stack[i])
-
-// Every literal form, as X(pushes, length), in the order of literal_op.
-#define LITERAL_LENGTHS(X, N) X(N, 1) X(N, 2) X(N, 3) X(N, 4) X(N, 5) X(N, 6) X(N, 7) X(N, 8) X(N, 9) X(N, 10)
-#define LITERAL_FORMS(X) LITERAL_LENGTHS(X, 0) LITERAL_LENGTHS(X, 1) LITERAL_LENGTHS(X, 2) LITERAL_LENGTHS(X, 3) LITERAL_LENGTHS(X, 4)
-static_assert(kLiteralLengths == 10 && kMostPushes == 4, "LITERAL_FORMS lists every length and count");
 
 // Makes the compiler forget that `x` equals what it was just compared with, so the
 // code goes on from `x` itself and not from the value it was compared against.
@@ -140,14 +153,13 @@ static_assert(kLiteralLengths == 10 && kMostPushes == 4, "LITERAL_FORMS lists ev
 #define HIDE_EQUALITY(x) static_cast<void>(x)
 #endif
 
+#define STACK_REF(i) (e->stack[i])
+
 uint32_t run_engine(Machine& m, DecodedTable& t, const uint64_t max_steps) {
 #if QUILL_ENGINE_THREADED
+#define OP_LABEL(name) &&L_##name,
 #define LITERAL_LABEL(N, LEN) &&L_literal_##N##_##LEN,
-  static const void* const kHandlers[] = {
-      &&L_decode, &&L_slow,    &&L_cross,   &&L_return,   &&L_pop,      &&L_push,
-      &&L_add,    &&L_sub,     &&L_equals,  &&L_jump,     &&L_pushes2,  &&L_pushes3,
-      &&L_pushes4, &&L_add_push, &&L_sub_push, &&L_sub_push_jump, LITERAL_FORMS(LITERAL_LABEL)
-  };
+  static const void* const kHandlers[] = {QUILL_ENGINE_OPS(OP_LABEL) QUILL_LITERAL_FORMS(LITERAL_LABEL)};
   static_assert(sizeof kHandlers / sizeof kHandlers[0] == eop_count);
 #endif
   uint8_t* const memory = m.memory;
@@ -156,33 +168,24 @@ uint32_t run_engine(Machine& m, DecodedTable& t, const uint64_t max_steps) {
   int64_t acc = NIL;
   ValueStack* stacks = nullptr;
   DecodedEntry* e = nullptr;
-  const uint16_t* jump_stacks = nullptr;
-  int64_t* jump_hint = nullptr;
   uint32_t code = status_ready;
+  PackedStoreMemo store_memo;
   RELOAD();
   NEXT();
 
 #if !QUILL_ENGINE_THREADED
 dispatch:
   switch (e->op) {
-    case eop_decode: goto L_decode;
-    case eop_cross: goto L_cross;
-    case eop_return: goto L_return;
-    case eop_pop: goto L_pop;
-    case eop_push: goto L_push;
-    case eop_add: goto L_add;
-    case eop_sub: goto L_sub;
-    case eop_equals: goto L_equals;
-    case eop_jump: goto L_jump;
-    case eop_pushes2: goto L_pushes2;
-    case eop_pushes3: goto L_pushes3;
-    case eop_pushes4: goto L_pushes4;
-    case eop_add_push: goto L_add_push;
-    case eop_sub_push: goto L_sub_push;
-    case eop_sub_push_jump: goto L_sub_push_jump;
-#define LITERAL_CASE(N, LEN) case literal_op(LEN, N): goto L_literal_##N##_##LEN;
-    LITERAL_FORMS(LITERAL_CASE)
-    default: goto L_slow;
+#define OP_CASE(name) \
+  case eop_##name:    \
+    goto L_##name;
+#define LITERAL_CASE(N, LEN) \
+  case literal_op(LEN, N):   \
+    goto L_literal_##N##_##LEN;
+    QUILL_ENGINE_OPS(OP_CASE)
+    QUILL_LITERAL_FORMS(LITERAL_CASE)
+    default:
+      goto L_slow;
   }
 #endif
 
@@ -204,20 +207,20 @@ L_cross:
 
 // A literal of LEN trytes and N pushes, both constants in each handler so the
 // checks unroll and pc moves by a constant.
-#define LITERAL_PUSHES(N, LEN)                                                            \
-  L_literal_##N##_##LEN : do {                                                            \
-    if ((N) > 0 && (left <= (N) || !room_for_pushes(stacks, e->stack, (N)))) {           \
-      goto L_literal_0_##LEN;                                                             \
-    }                                                                                     \
-    acc = e->value;                                                                       \
-    push_all(stacks, e->stack, (N), acc);                                                 \
-    left -= (N) + 1;                                                                      \
-    ADVANCE((LEN) + 2 * (N));                                                             \
-    NEXT();                                                                               \
-  } while (0);
-  LITERAL_FORMS(LITERAL_PUSHES)
+#define LITERAL_PUSHES(N, LEN)                                                                            \
+  L_literal_##N##_##LEN : do {                                                                            \
+    FALL_BACK_IF((N) > 0 && (left <= (N) || !room_for_pushes(stacks, e->stack, (N))), L_literal_0_##LEN); \
+    acc = e->value;                                                                                       \
+    push_all<(N)>(stacks, e->stack, acc);                                                                 \
+    left -= (N) + 1;                                                                                      \
+    ADVANCE((LEN) + 2 * (N));                                                                             \
+    NEXT();                                                                                               \
+  }                                                                                                       \
+  while (0)                                                                                               \
+    ;
+  QUILL_LITERAL_FORMS(LITERAL_PUSHES)
 
-L_return: {
+L_return : {
   const uint32_t depth = m.depth;
   if (depth == 0) {
     ++pc;
@@ -235,132 +238,137 @@ L_return: {
 }
 
 L_pop:
-  acc = pop_value(STACK(0));
+  acc = pop_value(stack_at(stacks, STACK_REF(0)));
   ADVANCE(2);
   --left;
   NEXT();
 
-L_push: {
-  ValueStack& s = STACK(0);
-  if (s.count == kStackCapacity) FAIL(status_stack_overflow);
-  s.values[s.count++] = acc;
+L_push:
+  if (stack_at(stacks, STACK_REF(0)).count == kStackCapacity) FAIL(status_stack_overflow);
+  push_at(stacks, STACK_REF(0), acc);
   ADVANCE(2);
   --left;
   NEXT();
-}
 
-#define PUSHES(N)                                                               \
-  do {                                                                          \
-    if (left < (N) || !room_for_pushes(stacks, e->stack, (N))) goto L_push;    \
-    push_all(stacks, e->stack, (N), acc);                                       \
-    left -= (N);                                                                \
-    ADVANCE(2 * (N));                                                           \
-    NEXT();                                                                     \
+#define PUSHES(N)                                                                \
+  do {                                                                           \
+    FALL_BACK_IF(left < (N) || !room_for_pushes(stacks, e->stack, (N)), L_push); \
+    push_all<(N)>(stacks, e->stack, acc);                                        \
+    left -= (N);                                                                 \
+    ADVANCE(2 * (N));                                                            \
+    NEXT();                                                                      \
   } while (0)
-L_pushes2: PUSHES(2);
-L_pushes3: PUSHES(3);
-L_pushes4: PUSHES(4);
+L_pushes2:
+  PUSHES(2);
+L_pushes3:
+  PUSHES(3);
+L_pushes4:
+  PUSHES(4);
 
 // "+" or "-": pops both operands, then combines them with `combine`.
-#define ARITHMETIC(combine)                       \
-  do {                                            \
-    const int64_t a = pop_value(STACK(0));        \
-    const int64_t b = pop_value(STACK(1));        \
-    acc = combine(a, b);                          \
-    ADVANCE(3);                                   \
-    --left;                                       \
-    NEXT();                                       \
+#define ARITHMETIC(combine)                                      \
+  do {                                                           \
+    const int64_t a = pop_value(stack_at(stacks, STACK_REF(0))); \
+    const int64_t b = pop_value(stack_at(stacks, STACK_REF(1))); \
+    acc = combine(a, b);                                         \
+    ADVANCE(3);                                                  \
+    --left;                                                      \
+    NEXT();                                                      \
   } while (0)
-L_add: ARITHMETIC(add_values);
-L_sub: ARITHMETIC(subtract_values);
+L_add:
+  ARITHMETIC(add_values);
+L_sub:
+  ARITHMETIC(subtract_values);
 
 // "+" or "-" and a push of the result. The pops can only make room on the push's
 // stack, so a free slot before them is enough.
-#define ARITHMETIC_PUSH(combine, alone)                                 \
-  do {                                                                  \
-    ValueStack& p = STACK(2);                                           \
-    if (left < 2 || p.count == kStackCapacity) goto alone;              \
-    const int64_t a = pop_value(STACK(0));                              \
-    const int64_t b = pop_value(STACK(1));                              \
-    acc = combine(a, b);                                                \
-    p.values[p.count++] = acc;                                          \
-    ADVANCE(5);                                                         \
-    left -= 2;                                                          \
-    NEXT();                                                             \
+#define ARITHMETIC_PUSH(combine, alone)                                                      \
+  do {                                                                                       \
+    FALL_BACK_IF(left < 2 || stack_at(stacks, STACK_REF(2)).count == kStackCapacity, alone); \
+    const int64_t a = pop_value(stack_at(stacks, STACK_REF(0)));                             \
+    const int64_t b = pop_value(stack_at(stacks, STACK_REF(1)));                             \
+    acc = combine(a, b);                                                                     \
+    push_at(stacks, STACK_REF(2), acc);                                                      \
+    ADVANCE(5);                                                                              \
+    left -= 2;                                                                               \
+    NEXT();                                                                                  \
   } while (0)
-L_add_push: ARITHMETIC_PUSH(add_values, L_add);
-L_sub_push: ARITHMETIC_PUSH(subtract_values, L_sub);
+L_add_push:
+  ARITHMETIC_PUSH(add_values, L_add);
+L_sub_push:
+  ARITHMETIC_PUSH(subtract_values, L_sub);
 
-L_sub_push_jump: {
-  ValueStack& p = STACK(2);
-  if (left < 3 || p.count == kStackCapacity) goto L_sub_push;
-  const int64_t a = pop_value(STACK(0));
-  const int64_t b = pop_value(STACK(1));
-  acc = subtract_values(a, b);
-  p.values[p.count++] = acc;
-  left -= 2;
-  jump_stacks = e->stack + 3;
-  jump_hint = &e->value;
-  ADVANCE(5);  // the decoder kept the "~" in this page, so e is its entry
-  goto jump;
-}
+// "~" at pc + AT (entry e + AT) with its four stacks at `refs` and its hint in
+// `hint` (an lvalue in e). A jump entry keeps in its unused value field the last
+// distance it jumped that stayed inside its own page (0 when there is none): such
+// a distance is known to be a valid destination, and when it comes again the next
+// entry is reached from the hint alone, so the processor need not wait for the
+// popped values to find it. pc and e move once, by a sum known early.
+#define JUMP(AT, refs, hint)                                                                \
+  do {                                                                                      \
+    const int64_t u = pop_value(stack_at(stacks, (refs)[0]));                               \
+    const int64_t p = pop_value(stack_at(stacks, (refs)[1]));                               \
+    const int64_t q = pop_value(stack_at(stacks, (refs)[2]));                               \
+    const int64_t r = pop_value(stack_at(stacks, (refs)[3]));                               \
+    int64_t d = r;                                                                          \
+    if (acc != NIL && u != NIL) d = acc > u ? p : acc < u ? q : r;                          \
+    int64_t known = (hint);                                                                 \
+    if (d == known && known != 0) {                                                         \
+      HIDE_EQUALITY(known);                                                                 \
+      acc = static_cast<int64_t>(pc + (AT));                                                \
+      ADVANCE((AT) + static_cast<uint64_t>(known));                                         \
+      --left;                                                                               \
+      NEXT();                                                                               \
+    }                                                                                       \
+    if (d == NIL || d == 0) {                                                               \
+      acc = d == NIL ? NIL : static_cast<int64_t>(pc + (AT));                               \
+      ADVANCE((AT) + 5);                                                                    \
+      --left;                                                                               \
+      NEXT();                                                                               \
+    }                                                                                       \
+    ADVANCE(AT);                                                                            \
+    acc = static_cast<int64_t>(pc);                                                         \
+    const uint64_t distance = d > 0 ? static_cast<uint64_t>(d) : static_cast<uint64_t>(-d); \
+    if (d > 0 ? distance >= size - pc : pc < distance) FAIL(status_invalid_destination);    \
+    const uint64_t target = d > 0 ? pc + distance : pc - distance;                          \
+    --left;                                                                                 \
+    if (((target ^ pc) >> kPageBits) == 0) {                                                \
+      (e - (AT))->value = d;                                                                \
+      e += d; /* same page: no lookup */                                                    \
+      pc = target;                                                                          \
+    } else {                                                                                \
+      GO(target);                                                                           \
+    }                                                                                       \
+    NEXT();                                                                                 \
+  } while (0)
 
-// A jump entry keeps in its unused value field the last distance it jumped that
-// stayed inside its own page (0 when there is none): such a distance is known to
-// be a valid destination, and when it comes again the next entry is reached from
-// the hint alone, so the processor need not wait for the popped values to find it.
 L_jump:
-  jump_stacks = e->stack;
-  jump_hint = &e->value;
-jump: {
-  const int64_t u = pop_value(stack_at(stacks, jump_stacks[0]));
-  const int64_t p = pop_value(stack_at(stacks, jump_stacks[1]));
-  const int64_t q = pop_value(stack_at(stacks, jump_stacks[2]));
-  const int64_t r = pop_value(stack_at(stacks, jump_stacks[3]));
-  int64_t d = r;
-  if (acc != NIL && u != NIL) d = acc > u ? p : acc < u ? q : r;
-  int64_t hint = *jump_hint;
-  if (d == hint && hint != 0) {
-    HIDE_EQUALITY(hint);
-    acc = static_cast<int64_t>(pc);
-    pc += static_cast<uint64_t>(hint);
-    e += hint;
-    --left;
-    NEXT();
-  }
-  if (d == NIL || d == 0) {
-    acc = d == NIL ? NIL : static_cast<int64_t>(pc);
-    ADVANCE(5);
-    --left;
-    NEXT();
-  }
-  acc = static_cast<int64_t>(pc);
-  const uint64_t distance = d > 0 ? static_cast<uint64_t>(d) : static_cast<uint64_t>(-d);
-  if (d > 0 ? distance >= size - pc : pc < distance) FAIL(status_invalid_destination);
-  const uint64_t target = d > 0 ? pc + distance : pc - distance;
-  --left;
-  if (((target ^ pc) >> kPageBits) == 0) {
-    *jump_hint = d;
-    e += d;  // same page: no lookup
-    pc = target;
-  } else {
-    GO(target);
-  }
-  NEXT();
+  JUMP(0, e->stack, e->value);
+
+// The "~" keeps its hint in the fused entry; the decoder kept the "~" in this
+// page, so e + 5 is its own entry.
+L_sub_push_jump : {
+  FALL_BACK_IF(left < 3 || stack_at(stacks, STACK_REF(2)).count == kStackCapacity, L_sub_push);
+  const int64_t a = pop_value(stack_at(stacks, STACK_REF(0)));
+  const int64_t b = pop_value(stack_at(stacks, STACK_REF(1)));
+  acc = subtract_values(a, b);
+  push_at(stacks, STACK_REF(2), acc);
+  left -= 2;
+  JUMP(5, e->stack + 3, e->value);
 }
 
-L_equals: {
-  ValueStack& first = STACK(0);
+L_equals : {
+  ValueStack& first = stack_at(stacks, STACK_REF(0));
   if (first.count != 0) {
     const int64_t top = first.values[first.count - 1];
     if (top < 0 && top != NIL) goto L_slow;  // a host call: machine_step runs the hook
   }
-  const int64_t target = pop_value(first);
-  const int64_t value = pop_value(STACK(1));
+  const int64_t target = pop_value(stack_at(stacks, STACK_REF(0)));
+  const int64_t value = pop_value(stack_at(stacks, STACK_REF(1)));
   if (target == NIL) {  // store
     if (value < 0 || acc < 0) FAIL(status_invalid_destination);
     const auto address = static_cast<uint64_t>(acc);
-    const int k = store_packed(memory, size, address, value);
+    const int k = store_packed_memo(store_memo, memory, size, address, value);
     if (k == kPackedTooLarge) FAIL(status_invalid_destination);
     if (k > 0) decoded_table_note_write(t, address, static_cast<uint64_t>(k));
     acc += k;
@@ -370,10 +378,10 @@ L_equals: {
   }
   if (static_cast<uint64_t>(target) >= size) FAIL(status_invalid_destination);
   if (m.depth == kMaxDepth) FAIL(status_call_stack_overflow);
-  CallFrame& frame = m.frames[++m.depth];
-  for (ValueStack& s : frame.stacks) s.count = 0;  // entering empties; old values stay unread
-  frame.return_address = pc + 3;
-  stacks = frame.stacks;
+  CallFrame& callee = m.frames[++m.depth];
+  for (ValueStack& s : callee.stacks) s.count = 0;  // entering empties; old values stay unread
+  callee.return_address = pc + 3;
+  stacks = callee.stacks;
   acc = value;
   --left;
   GO_REMEMBERED(static_cast<uint64_t>(target));
@@ -406,3 +414,24 @@ uint64_t machine_engine_bytes(const Machine& machine) {
 }
 
 }  // namespace quill
+
+#undef QUILL_ENGINE_THREADED
+#undef RELOAD
+#undef FLUSH
+#undef ADVANCE
+#undef GO
+#undef GO_REMEMBERED
+#undef FAIL
+#undef FALL_BACK_IF
+#undef NEXT
+#undef HIDE_EQUALITY
+#undef STACK_REF
+#undef OP_LABEL
+#undef LITERAL_LABEL
+#undef OP_CASE
+#undef LITERAL_CASE
+#undef LITERAL_PUSHES
+#undef PUSHES
+#undef ARITHMETIC
+#undef ARITHMETIC_PUSH
+#undef JUMP

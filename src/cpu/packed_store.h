@@ -46,6 +46,26 @@ inline constexpr auto kLengthByWidth = packed_length_by_width();
 
 inline void put_pair(uint8_t* at, uint32_t pair) { std::memcpy(at, kTrytePair[pair].data(), 6); }
 inline void put_single(uint8_t* at, uint32_t pair) { std::memcpy(at, kTrytePair[pair].data() + 3, 3); }
+
+// Copies n (0..32) bytes with two fixed-size moves that overlap as needed, so no
+// length calls memcpy.
+inline void copy_short(uint8_t* out, const uint8_t* from, unsigned n) {
+  if (n >= 16) {
+    std::memcpy(out, from, 16);
+    std::memcpy(out + n - 16, from + n - 16, 16);
+  } else if (n >= 8) {
+    std::memcpy(out, from, 8);
+    std::memcpy(out + n - 8, from + n - 8, 8);
+  } else if (n >= 4) {
+    std::memcpy(out, from, 4);
+    std::memcpy(out + n - 4, from + n - 4, 4);
+  } else if (n >= 2) {
+    std::memcpy(out, from, 2);
+    std::memcpy(out + n - 2, from + n - 2, 2);
+  } else if (n == 1) {
+    *out = *from;
+  }
+}
 }  // namespace detail
 
 // write_packed(memory, size, address, value): K, or kPackedTooLarge writing nothing.
@@ -64,6 +84,7 @@ inline void put_single(uint8_t* at, uint32_t pair) { std::memcpy(at, kTrytePair[
   const auto low = static_cast<uint32_t>(rest % 531'441);
   const uint32_t p0 = low % 729, p1 = low / 729, p2 = high % 729, p3 = high / 729;
   uint8_t* out = memory + 3 * address;
+  // clang-format off
   switch (k) {
     case 1: put_single(out, p0); break;
     case 2: put_pair(out, p0); break;
@@ -75,7 +96,32 @@ inline void put_single(uint8_t* at, uint32_t pair) { std::memcpy(at, kTrytePair[
     case 8: put_pair(out, p3); put_pair(out + 6, p2); put_pair(out + 12, p1); put_pair(out + 18, p0); break;
     default: break;  // 0: nothing to write
   }
+  // clang-format on
   return static_cast<int>(k);
+}
+
+// The last value a run of the engine stored and its packed trytes: programs fill
+// memory with one value again and again, and a repeat then costs a copy.
+struct PackedStoreMemo {
+  int64_t value = -1;  // no value stored yet (a negative value is never stored)
+  int k = 0;
+  uint8_t bytes[3 * 8] = {};
+};
+
+// store_packed through `memo`: the same results and the same bytes written.
+[[nodiscard]] inline int store_packed_memo(PackedStoreMemo& memo, uint8_t* memory, uint64_t size, uint64_t address,
+                                           int64_t value) {
+  if (value < 0) return kPackedTooLarge;  // also never matches the empty memo
+  if (value != memo.value) {
+    const int k = store_packed(memo.bytes, 8, 0, value);
+    if (k == kPackedTooLarge) return kPackedTooLarge;
+    memo.value = value;
+    memo.k = k;
+  }
+  const int k = memo.k;
+  if (size < address || size - address < static_cast<uint64_t>(k)) return kPackedTooLarge;
+  detail::copy_short(memory + 3 * address, memo.bytes, 3 * static_cast<unsigned>(k));
+  return k;
 }
 
 }  // namespace quill

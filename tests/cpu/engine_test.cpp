@@ -1,12 +1,13 @@
 // The engine's own contract: its table's lifetime and size, the write paths
 // that keep it in step with memory, and the packed writer of its stores.
+#include "cpu/engine.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "codec/packed.h"
 #include "cpu/decoded_table.h"
-#include "cpu/engine.h"
 #include "cpu/memory_write.h"
 #include "cpu/packed_store.h"
 #include "cpu/step.h"
@@ -105,12 +106,17 @@ TEST(EnginePackedStore, WritesWhatWritePackedWrites) {
   for (uint64_t x = 12345; values.size() < 3000; x = x * 6364136223846793005u + 1442695040888963407u) {
     values.push_back(static_cast<int64_t>((x >> 20) % (kPackedMax + 2)));
   }
+  PackedStoreMemo memo;  // kept across values, each stored twice: a miss, then a hit
   for (const int64_t v : values) {
     for (uint64_t address : {0, 3, 12, 15, 16, 20}) {
-      TestMemory a(20), b(20);
+      TestMemory a(20), b(20), c(20);
       const int expected = write_packed(a.data(), a.size, address, v);
       ASSERT_EQ(store_packed(b.data(), b.size, address, v), expected) << v << " at " << address;
       ASSERT_EQ(a.bytes, b.bytes) << v << " at " << address;
+      for (int twice = 0; twice < 2; ++twice) {
+        ASSERT_EQ(store_packed_memo(memo, c.data(), c.size, address, v), expected) << v << " at " << address;
+        ASSERT_EQ(a.bytes, c.bytes) << v << " at " << address;
+      }
     }
   }
 }

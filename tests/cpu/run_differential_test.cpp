@@ -4,6 +4,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "codec/packed.h"
 #include "cpu/decoded_table.h"
 #include "cpu/engine.h"
 #include "support/differential.h"
@@ -13,18 +14,20 @@
 namespace quill {
 namespace {
 
+using test::literal_symbols;
 using test::ProgramGenerator;
 using test::reference_batch;
 using test::same_machine;
 using test::TwinMachine;
-using test::literal_symbols;
 
 // Runs both machines batch by batch, comparing everything after each batch.
 // Small batches end inside fused sequences; size 1 compares every instruction.
 void run_both(TwinMachine& fast, TwinMachine& reference, ProgramGenerator& g, int batches, const std::string& what) {
   for (int b = 0; b < batches && !machine_stopped(reference.machine); ++b) {
     const int shape = g.below(4);
-    const uint64_t steps = static_cast<uint64_t>(shape == 0 ? 1 : shape == 1 ? g.below(6) : g.below(b % 7 == 0 ? 2000 : 40));
+    const uint64_t steps = static_cast<uint64_t>(shape == 0   ? 1
+                                                 : shape == 1 ? g.below(6)
+                                                              : g.below(b % 7 == 0 ? 2000 : 40));
     const uint32_t expected = reference_batch(reference.machine, steps);
     ASSERT_EQ(machine_run(fast.machine, steps), expected) << "batch " << b << " of " << what;
     ASSERT_TRUE(same_machine(fast.machine, reference.machine)) << "batch " << b << " of " << what;
@@ -123,11 +126,30 @@ TEST(RunDifferential, RepeatedJumpsCallsAndReturnsMatchTheStepLoop) {
     const std::string program = repeating_loop(g, at);
     std::vector<uint8_t> bytes(3 * size, '.');
     TextImageReader reader{at, 0, false};
-    ASSERT_TRUE(text_image_feed(reader, bytes.data(), size, reinterpret_cast<const uint8_t*>(program.data()),
-                                program.size()));
+    ASSERT_TRUE(
+        text_image_feed(reader, bytes.data(), size, reinterpret_cast<const uint8_t*>(program.data()), program.size()));
     TwinMachine fast(bytes), reference(bytes);
     fast.machine.pc = reference.machine.pc = at;
     run_both(fast, reference, g, 40, program);
+  }
+}
+
+// Runs of pushes onto one stack (up to and past full) and stores of one value again
+// and again, then of another, into free memory, over the program itself and up to
+// the end of memory.
+TEST(RunDifferential, PushesOntoOneStackAndRepeatedStoresMatchTheStepLoop) {
+  ProgramGenerator g(11);
+  const int64_t values[] = {0, 1, 27, 28, 757, 123'456'789, static_cast<int64_t>(kPackedMax)};
+  for (int i = 0; i < 600; ++i) {
+    const uint64_t size = 240;
+    std::string program;
+    for (int run = 0; run < 3; ++run) {
+      program += literal_symbols(values[g.below(7)]);
+      for (int n = g.below(run == 0 ? 24 : 6); n > 0; --n) program += ">8";
+      program += literal_symbols(static_cast<int64_t>(g.below(static_cast<int>(size) + 4)));
+      for (int n = 1 + g.below(9); n > 0; --n) program += "=A8";
+    }
+    run_program(program + ".", size, g, 40);
   }
 }
 
