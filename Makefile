@@ -10,7 +10,7 @@ JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 WINE_ENV = WINEPREFIX=$(CURDIR)/build/windows/wine-prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 QUIET = </dev/null >/dev/null 2>&1
 
-.PHONY: run test test-windows deps deps-windows release debug tsan windows bench fuzz clean
+.PHONY: run test test-windows deps deps-windows release debug tsan windows bench fuzz catalogue clean
 
 run: release
 	./build/release/src/app/quillomar
@@ -34,6 +34,12 @@ fuzz: deps
 	cmake --build --preset fuzz -j $(JOBS) --target run_fuzzer
 	mkdir -p build/fuzz/corpus
 	./build/fuzz/tests/fuzz/run_fuzzer -max_total_time=60 build/fuzz/corpus tests/fuzz/corpus
+
+# Rewrites the files written from the catalogues (programs/lib/{host,keys,colors}.tasm,
+# the tables of docs/host-calls.md) after a change to src/host/host_calls.h or key_codes.h.
+catalogue: deps
+	cmake --preset release >/dev/null
+	cmake --build --preset release -j $(JOBS) --target catalogue
 
 release: deps
 	cmake --preset release >/dev/null
