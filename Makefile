@@ -10,7 +10,7 @@ JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 WINE_ENV = WINEPREFIX=$(CURDIR)/build/windows/wine-prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 QUIET = </dev/null >/dev/null 2>&1
 
-.PHONY: run test test-windows deps deps-windows release debug tsan windows bench fuzz clean
+.PHONY: run test test-windows deps deps-windows release debug tsan windows bench fuzz catalogue clean
 
 run: release
 	./build/release/src/app/quillomar
@@ -39,6 +39,12 @@ fuzz: deps
 	$(FUZZ)/run_fuzzer -max_total_time=60 build/fuzz/corpus tests/fuzz/corpus
 	$(FUZZ)/asm_fuzzer -max_total_time=60 -max_len=4096 build/fuzz/asm_corpus tests/fuzz/asm_corpus
 	$(FUZZ)/image_fuzzer -max_total_time=30 -max_len=1024 build/fuzz/image_corpus tests/fuzz/image_corpus
+
+# Rewrites the files written from the catalogues (programs/lib/{host,keys,colors}.tasm,
+# the tables of docs/host-calls.md) after a change to src/host/host_calls.h or key_codes.h.
+catalogue: deps
+	cmake --preset release >/dev/null
+	cmake --build --preset release -j $(JOBS) --target catalogue
 
 release: deps
 	cmake --preset release >/dev/null

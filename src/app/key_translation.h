@@ -9,6 +9,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "host/key_codes.h"
+
 namespace quill {
 
 // The keys that mean something to the machine; everything else is `other`.
@@ -37,20 +39,6 @@ struct KeyModifiers {
   bool alt = false;  // Alt without AltGr: such input is a system key, not typing
 };
 
-inline constexpr int64_t kKeyEnter = 100;
-inline constexpr int64_t kKeyBackspace = 101;
-inline constexpr int64_t kKeyLeft = 102;
-inline constexpr int64_t kKeyRight = 103;
-inline constexpr int64_t kKeyUp = 104;
-inline constexpr int64_t kKeyDown = 105;
-inline constexpr int64_t kKeyDelete = 106;
-inline constexpr int64_t kKeyEscape = 107;
-inline constexpr int64_t kKeyHome = 108;
-inline constexpr int64_t kKeyEnd = 109;
-inline constexpr int64_t kKeyCtrlS = 110;
-inline constexpr int64_t kKeyCtrlD = 111;
-inline constexpr int64_t kKeyTab = 112;
-inline constexpr int64_t kKeyShiftEnter = 113;
 inline constexpr int64_t kNoKeyCode = -1;
 
 enum class KeyAction : uint8_t {

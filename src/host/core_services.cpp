@@ -1,4 +1,4 @@
-// Host calls -21 .. -26: start a core on a copy of main memory, read its state,
+// The core services (group core in host_calls.h): start a core on a copy of main memory, read its state,
 // result and executed count, and stop it.
 #include <cstdlib>
 #include <cstring>
@@ -28,7 +28,8 @@ bool read_parameters(const Machine& main, int64_t address, CoreParameters& out) 
   }
   const int64_t source = cells[0], length = cells[1], budget = cells[3];
   if (source < 0 || length < 1 || length > static_cast<int64_t>(kCoreMemoryMax)) return false;
-  if (static_cast<uint64_t>(source) > main.size || main.size - static_cast<uint64_t>(source) < static_cast<uint64_t>(length)) {
+  if (static_cast<uint64_t>(source) > main.size ||
+      main.size - static_cast<uint64_t>(source) < static_cast<uint64_t>(length)) {
     return false;
   }
   if (budget != NIL && budget < 1) return false;  // a cell never exceeds the value range
@@ -113,13 +114,13 @@ bool read_slot(HostState& state, int64_t type, int64_t x, int64_t& result) {
   if (static_cast<uint64_t>(x) >= kCoreCount) return false;
   LockGuard guard(state.lock);
   const CoreSlot& slot = state.cores[x];
-  if (type == -23) {
+  if (type == host_call::core_state) {
     result = slot.state;
-  } else if (type == -24) {
+  } else if (type == host_call::core_result) {
     result = slot.state == core_finished ? slot.result : NIL;
   } else {
-    result = slot.executed_snapshot > static_cast<uint64_t>(kValueMax) ? NIL
-                                                                        : static_cast<int64_t>(slot.executed_snapshot);
+    result =
+        slot.executed_snapshot > static_cast<uint64_t>(kValueMax) ? NIL : static_cast<int64_t>(slot.executed_snapshot);
   }
   return true;
 }
@@ -143,13 +144,19 @@ void cores_shutdown(HostState& state) {
 
 bool core_service(HostState& state, int64_t type, int64_t x, int64_t y, int64_t& result) {
   switch (type) {
-    case -21: result = kCoreCount; return true;
-    case -22: return start_core(state, x, y, result);
-    case -25: return stop_cores(state, x, result);
-    case -23:
-    case -24:
-    case -26: return read_slot(state, type, x, result);
-    default: return false;
+    case host_call::core_count:
+      result = kCoreCount;
+      return true;
+    case host_call::core_start:
+      return start_core(state, x, y, result);
+    case host_call::core_stop:
+      return stop_cores(state, x, result);
+    case host_call::core_state:
+    case host_call::core_result:
+    case host_call::core_executed:
+      return read_slot(state, type, x, result);
+    default:
+      return false;
   }
 }
 

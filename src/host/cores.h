@@ -1,13 +1,13 @@
 // The three auxiliary cores: each runs a machine on a private copy of a stretch of
 // main memory, on its own thread, paced like the main runner and limited by a
-// budget of instructions. The main program drives them through host calls -21..-26.
+// budget of instructions. The main program drives them through the core host calls.
 #pragma once
 
 #include "host/host_state.h"
 
 namespace quill {
 
-inline constexpr uint64_t kCoreMemoryMax = 262'144;       // trytes a core may be given
+inline constexpr uint64_t kCoreMemoryMax = 262'144;         // trytes a core may be given
 inline constexpr uint64_t kCoreDefaultBudget = 64'000'000;  // when the parameter block says NIL
 
 // The thread procedure of a core; `slot` is its CoreSlot. Ends after writing the

@@ -1,5 +1,7 @@
 #include "host/dispatch.h"
 
+#include <iterator>
+
 #include "codec/literal.h"
 
 namespace quill {
@@ -7,17 +9,35 @@ namespace {
 
 constexpr int64_t kLowestType = -512'000'000'000;
 
-// Each group owns a range of 400 numbers; only the listed ones are served.
-bool route(HostState& state, int64_t type, int64_t x, int64_t y, int64_t& result) {
-  if (type >= -15) return system_service(state, type, x, y, result);
-  if (type <= -21 && type >= -26) return core_service(state, type, x, y, result);
-  if (type <= -160001 && type >= -160019) return framebuffer_service(state, type, x, y, result);
-  if (type <= -320001 && type >= -320004) return keyboard_service(state, type, result);
-  if (type <= -480001 && type >= -480004) return fetch_service(state.fetch, *state.machine, type, x, &result) != 0;
-  return false;
+constexpr HostRoute route_of(HostGroup group, HostGroupService service) {
+  return HostRoute{host_group_first(group), host_group_last(group), group, service};
 }
 
+// Each group's range comes from the catalogue, so a new call widens it by itself.
+// Within a range, numbers the catalogue does not list fail in the group's service.
+constexpr HostRoute kRoutes[] = {
+    route_of(HostGroup::sys, system_service),      route_of(HostGroup::core, core_service),
+    route_of(HostGroup::fb, framebuffer_service),  route_of(HostGroup::kbd, keyboard_service),
+    route_of(HostGroup::net, fetch_group_service),
+};
+
+constexpr bool routes_cover_every_group() {
+  if (std::size(kRoutes) != std::size(kHostGroups)) return false;
+  for (size_t i = 0; i < std::size(kRoutes); ++i) {
+    if (kRoutes[i].group != kHostGroups[i].group) return false;
+  }
+  return true;
+}
+static_assert(routes_cover_every_group());
+
 }  // namespace
+
+const HostRoute* host_route(int64_t type) {
+  for (const HostRoute& route : kRoutes) {
+    if (type <= route.first && type >= route.last) return &route;
+  }
+  return nullptr;
+}
 
 bool decode_host_arguments(const Machine& machine, int64_t argument, int64_t& x, int64_t& y) {
   if (argument == NIL) {
@@ -45,8 +65,9 @@ int32_t host_dispatch(void* host_state, int64_t type, int64_t argument, int64_t*
   int64_t y = NIL;
   if (!decode_host_arguments(*state->machine, argument, x, y)) return 0;
   if (result == nullptr || type < kLowestType) return 0;
+  const HostRoute* route = host_route(type);
   int64_t value = NIL;
-  if (!route(*state, type, x, y, value)) return 0;
+  if (route == nullptr || !route->service(*state, type, x, y, value)) return 0;
   *result = value;
   return 1;
 }

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "host/host_calls.h"
 #include "host/host_state.h"
 
 namespace quill {
@@ -17,12 +18,29 @@ namespace quill {
 // argument and argument + 10. False when the block is malformed or outside memory.
 [[nodiscard]] bool decode_host_arguments(const Machine& machine, int64_t argument, int64_t& x, int64_t& y);
 
-// The service groups that host_dispatch routes to. Each returns false for a call
-// that fails and otherwise writes `result`; all run on the main runner thread.
+// A service group: serves host call `type` of its group with the arguments x and y.
+// Returns false for a call that fails and otherwise writes `result`. Every group
+// has this form and runs on the main runner thread.
+using HostGroupService = bool (*)(HostState& state, int64_t type, int64_t x, int64_t y, int64_t& result);
+
 [[nodiscard]] bool system_service(HostState& state, int64_t type, int64_t x, int64_t y, int64_t& result);
 [[nodiscard]] bool core_service(HostState& state, int64_t type, int64_t x, int64_t y, int64_t& result);
 [[nodiscard]] bool framebuffer_service(HostState& state, int64_t type, int64_t x, int64_t y, int64_t& result);
-[[nodiscard]] bool keyboard_service(HostState& state, int64_t type, int64_t& result);
+[[nodiscard]] bool keyboard_service(HostState& state, int64_t type, int64_t x, int64_t y, int64_t& result);
+[[nodiscard]] bool fetch_group_service(HostState& state, int64_t type, int64_t x, int64_t y, int64_t& result);
+
+// One group's numbers, first (nearest zero) down to last, as the catalogue lists
+// them, and its service.
+struct HostRoute {
+  int64_t first = 0;
+  int64_t last = 0;
+  HostGroup group = HostGroup::sys;
+  HostGroupService service = nullptr;
+};
+
+// The route whose range holds `type`; nullptr for a number outside every group's
+// range (such calls fail). Any thread.
+[[nodiscard]] const HostRoute* host_route(int64_t type);
 
 // Asks the runner of `machine` to end its batch after the current instruction.
 inline void request_yield(Machine& machine) { machine.status = status_budget_reached; }

@@ -4,17 +4,15 @@
 
 #include "codec/charset.h"
 #include "codec/literal.h"
+#include "host/dispatch.h"
 #include "host/fetch_testing.h"
+#include "host/host_calls.h"
 #include "platform/http.h"
 #include "platform/sha256.h"
 
 namespace quill {
 namespace {
 
-constexpr int64_t kFetch = -480'001;
-constexpr int64_t kBodyByte = -480'002;
-constexpr int64_t kStatus = -480'003;
-constexpr int64_t kDigestByte = -480'004;
 constexpr int64_t kMaxUrlLength = 2'048;
 constexpr uint64_t kCellTrytes = 10;
 
@@ -68,7 +66,7 @@ uint32_t get_and_digest(const char16_t* url, const HttpTestSettings* settings, c
   return 200;
 }
 
-// -480001: the whole fetch. A malformed descriptor fails the call and keeps the
+// net_fetch: the whole fetch. A malformed descriptor fails the call and keeps the
 // previous results; past that point the call succeeds, with NIL after a failure.
 int32_t fetch_url(FetchState& fetch, const Machine& machine, int64_t x, int64_t* result,
                   const HttpTestSettings* settings) {
@@ -108,11 +106,17 @@ int32_t digest_byte(const FetchState& fetch, int64_t x, int64_t* result) {
 int32_t serve(FetchState& state, const Machine& machine, int64_t type, int64_t x, int64_t* result,
               const HttpTestSettings* settings) {
   switch (type) {
-    case kFetch: return fetch_url(state, machine, x, result, settings);
-    case kBodyByte: return body_byte(state, x, result);
-    case kStatus: *result = state.fetch_status; return 1;
-    case kDigestByte: return digest_byte(state, x, result);
-    default: return 0;
+    case host_call::net_fetch:
+      return fetch_url(state, machine, x, result, settings);
+    case host_call::net_body_byte:
+      return body_byte(state, x, result);
+    case host_call::net_status:
+      *result = state.fetch_status;
+      return 1;
+    case host_call::net_digest_byte:
+      return digest_byte(state, x, result);
+    default:
+      return 0;
   }
 }
 
@@ -122,9 +126,13 @@ int32_t fetch_service(FetchState& fetch, const Machine& machine, int64_t type, i
   return serve(fetch, machine, type, x, result, nullptr);
 }
 
-int32_t fetch_service_for_test(FetchState& fetch, const Machine& machine, int64_t type, int64_t x,
-                               int64_t* result, const HttpTestSettings& settings) {
+int32_t fetch_service_for_test(FetchState& fetch, const Machine& machine, int64_t type, int64_t x, int64_t* result,
+                               const HttpTestSettings& settings) {
   return serve(fetch, machine, type, x, result, &settings);
+}
+
+bool fetch_group_service(HostState& state, int64_t type, int64_t x, int64_t /*y*/, int64_t& result) {
+  return fetch_service(state.fetch, *state.machine, type, x, &result) != 0;
 }
 
 void fetch_release(FetchState& fetch) {

@@ -1,4 +1,4 @@
-// The network fetch services -480001 .. -480004: one HTTP(S) GET at a time, its
+// The network fetch services (group net in host_calls.h): one HTTP(S) GET at a time, its
 // body (at most 65,536 bytes), its outcome and the SHA-256 digest of the body.
 // They run on the main runner thread inside a host call and take no lock.
 #pragma once
@@ -24,7 +24,7 @@ struct FetchState {
   const std::atomic<int32_t>* abort = nullptr;
 };
 
-// Serves host call `type` (-480001 .. -480004) with first argument `x` against the
+// Serves host call `type` of the net group with first argument `x` against the
 // main machine's memory. Returns non-zero on success with `*result` written, 0 when
 // the call fails. Main runner thread only.
 [[nodiscard]] int32_t fetch_service(FetchState& fetch, const Machine& machine, int64_t type, int64_t x,

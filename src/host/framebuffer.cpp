@@ -1,4 +1,4 @@
-// Framebuffer services -160001 .. -160019. All but the two size constants run
+// The framebuffer services (group fb in host_calls.h). All but the two size constants run
 // entirely under the lock, and test every bound before they draw.
 #include "host/framebuffer.h"
 
@@ -120,40 +120,55 @@ bool run_at_cursor(HostState& state, int64_t count, int64_t& result) {
 bool locked_service(HostState& state, int64_t type, int64_t x, int64_t y, int64_t& result) {
   TernaryColor color;
   switch (type) {
-    case -160003:
+    case host_call::fb_set_pixel:
       if (static_cast<uint64_t>(x) >= kPixels || !register_of(state, y, color)) return false;
       set_pixel(state, x, color);
       return drawn(state, x, result);
-    case -160004:
+    case host_call::fb_pixel_lit:
       if (static_cast<uint64_t>(x) >= kPixels) return false;
       result = state.pixels[x] != 0 ? 1 : 0;
       return true;
-    case -160005:
+    case host_call::fb_clear:
       if (!register_of(state, x, color)) return false;
       fill(state, 0, kPixels, color);
       return drawn(state, kPixelCount, result);
-    case -160006: return bit_pattern(state, x, y, result);
-    case -160007: return scroll_up(state, x, y, result);
-    case -160008: return invert_run(state, x, y, result);
-    case -160009: return fill_run(state, x, y, result);
-    case -160010: return hold(state, result);
-    case -160011: return release(state, result);
-    case -160012: return recolor_pixel(state, x, y, result);
-    case -160013:
+    case host_call::fb_bit_pattern:
+      return bit_pattern(state, x, y, result);
+    case host_call::fb_scroll_up:
+      return scroll_up(state, x, y, result);
+    case host_call::fb_invert_run:
+      return invert_run(state, x, y, result);
+    case host_call::fb_fill_run:
+      return fill_run(state, x, y, result);
+    case host_call::fb_hold:
+      return hold(state, result);
+    case host_call::fb_release:
+      return release(state, result);
+    case host_call::fb_recolor_pixel:
+      return recolor_pixel(state, x, y, result);
+    case host_call::fb_pixel_code:
       if (static_cast<uint64_t>(x) >= kPixels) return false;
       result = state.color_codes[x];
       return true;
-    case -160014: return set_register(state.color1, x, result);
-    case -160015: return set_register(state.color0, x, result);
-    case -160016: result = color_code(state.color1); return true;
-    case -160017: result = color_code(state.color0); return true;
-    case -160018:
+    case host_call::fb_set_color1:
+      return set_register(state.color1, x, result);
+    case host_call::fb_set_color0:
+      return set_register(state.color0, x, result);
+    case host_call::fb_get_color1:
+      result = color_code(state.color1);
+      return true;
+    case host_call::fb_get_color0:
+      result = color_code(state.color0);
+      return true;
+    case host_call::fb_set_cursor:
       if (static_cast<uint64_t>(x) > kPixels) return false;
       state.fb_cursor = static_cast<uint64_t>(x);
       result = x;
       return true;
-    case -160019: return run_at_cursor(state, x, result);
-    default: return false;
+    case host_call::fb_cursor_run:
+      return run_at_cursor(state, x, result);
+    default:
+      return false;
   }
 }
 
@@ -191,11 +206,11 @@ void framebuffer_init(HostState& state) {
 }
 
 bool framebuffer_service(HostState& state, int64_t type, int64_t x, int64_t y, int64_t& result) {
-  if (type == -160001) {
+  if (type == host_call::fb_width) {
     result = kFrameWidth;
     return true;
   }
-  if (type == -160002) {
+  if (type == host_call::fb_height) {
     result = kFrameHeight;
     return true;
   }

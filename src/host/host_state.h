@@ -29,14 +29,14 @@ struct HostState;
 
 // One auxiliary core: a machine on a private copy of main memory, on its own thread.
 struct CoreSlot {
-  Machine machine;                             // memory owned by the slot; never a host hook
-  PlatformThread thread;                       // kept after the core ends, until restart or shutdown
-  HostState* host = nullptr;                   // for the lock, speed and speed_changes
-  std::atomic<int32_t> stop_requested{0};      // exchange to write, load to read
-  int32_t state = core_idle;                   // CoreState; under the lock
-  int64_t result = NIL;                        // the accumulator at a halt; under the lock
-  uint64_t executed_snapshot = 0;              // refreshed after each batch; under the lock
-  uint64_t budget = 0;                         // most instructions the core may execute
+  Machine machine;                         // memory owned by the slot; never a host hook
+  PlatformThread thread;                   // kept after the core ends, until restart or shutdown
+  HostState* host = nullptr;               // for the lock, speed and speed_changes
+  std::atomic<int32_t> stop_requested{0};  // exchange to write, load to read
+  int32_t state = core_idle;               // CoreState; under the lock
+  int64_t result = NIL;                    // the accumulator at a halt; under the lock
+  uint64_t executed_snapshot = 0;          // refreshed after each batch; under the lock
+  uint64_t budget = 0;                     // most instructions the core may execute
 };
 
 struct HostState {
@@ -66,9 +66,9 @@ struct HostState {
   uint64_t speed_changes = 0;      // likewise
   uint64_t start_ns = 0;
   uint64_t wake_ns = 0;      // the main runner executes nothing before this time
-  uint64_t read_cursor = 0;  // address for the cursor reads -14 and -15
+  uint64_t read_cursor = 0;  // address for sys_cursor_tryte and sys_cursor_cell
 
-  uint64_t fb_cursor = 0;  // pixel index for -160018 / -160019; under the lock
+  uint64_t fb_cursor = 0;  // pixel index for fb_set_cursor / fb_cursor_run; under the lock
 
   int32_t halt_request = 0;  // set by the halt call, never cleared
 

@@ -22,11 +22,13 @@ bool waiting_for_key(HostState& state) {
   return state.waiting_for_key != 0;
 }
 
-bool keyboard_service(HostState& state, int64_t type, int64_t& result) {
+bool keyboard_service(HostState& state, int64_t type, int64_t /*x*/, int64_t /*y*/, int64_t& result) {
   LockGuard guard(state.lock);
   switch (type) {
-    case -320001: result = state.key_count; return true;
-    case -320002:
+    case host_call::kbd_count:
+      result = state.key_count;
+      return true;
+    case host_call::kbd_take:
       if (state.key_count == 0) {
         result = NIL;
         return true;
@@ -35,13 +37,16 @@ bool keyboard_service(HostState& state, int64_t type, int64_t& result) {
       state.key_head = (state.key_head + 1) % kKeyQueueCapacity;
       state.key_count -= 1;
       return true;
-    case -320003: result = 1; return true;
-    case -320004:
+    case host_call::kbd_present:
+      result = 1;
+      return true;
+    case host_call::kbd_wait:
       state.waiting_for_key = state.key_count == 0 ? 1 : 0;
       request_yield(*state.machine);
       result = 0;
       return true;
-    default: return false;
+    default:
+      return false;
   }
 }
 

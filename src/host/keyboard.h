@@ -1,5 +1,5 @@
 // The key queue: key codes 0..93 (characters) and 100..113 (special keys) pushed
-// by the window thread and taken by the program through host calls -320001..-320004.
+// by the window thread and taken by the program through the kbd host calls.
 #pragma once
 
 #include <atomic>

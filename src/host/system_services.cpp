@@ -1,4 +1,4 @@
-// The system services -1 .. -15: memory access by address and through the read
+// The system services (group sys in host_calls.h): memory access by address and through the read
 // cursor, the executed count, speed, sleep, halt and the elapsed time.
 #include "codec/literal.h"
 #include "codec/packed.h"
@@ -55,13 +55,13 @@ bool sleep_service(HostState& state, int64_t x, int64_t& result) {
 
 bool cursor_service(HostState& state, int64_t type, int64_t x, int64_t& result) {
   const Machine& machine = *state.machine;
-  if (type == -13) {
+  if (type == host_call::sys_set_cursor) {
     if (x < 0 || static_cast<uint64_t>(x) > machine.size) return false;
     state.read_cursor = static_cast<uint64_t>(x);
     result = x;
     return true;
   }
-  if (type == -14) {
+  if (type == host_call::sys_cursor_tryte) {
     if (state.read_cursor > static_cast<uint64_t>(INT64_MAX)) return false;
     if (!read_tryte_value(machine, static_cast<int64_t>(state.read_cursor), result)) return false;
     state.read_cursor += 1;
@@ -72,33 +72,53 @@ bool cursor_service(HostState& state, int64_t type, int64_t x, int64_t& result) 
   return true;
 }
 
-int64_t count_or_nil(uint64_t count) { return count > static_cast<uint64_t>(kValueMax) ? NIL : static_cast<int64_t>(count); }
+int64_t count_or_nil(uint64_t count) {
+  return count > static_cast<uint64_t>(kValueMax) ? NIL : static_cast<int64_t>(count);
+}
 
 }  // namespace
 
 bool system_service(HostState& state, int64_t type, int64_t x, int64_t y, int64_t& result) {
   Machine& machine = *state.machine;
   switch (type) {
-    case -1: result = 1; return true;
-    case -2: result = static_cast<int64_t>(machine.size); return true;
-    case -3: return read_tryte_value(machine, x, result);
-    case -4: return packed_write(machine, x, y, result);
-    case -5: return x >= 0 && read_cell(machine.memory, machine.size, static_cast<uint64_t>(x), result);
-    case -6: return write_cell_service(machine, x, y, result);
-    case -7: result = count_or_nil(machine.executed); return true;
-    case -8: result = static_cast<int64_t>(state.speed); return true;
-    case -9: return set_speed(state, x, result);
-    case -10: return sleep_service(state, x, result);
-    case -11:
+    case host_call::sys_present:
+      result = 1;
+      return true;
+    case host_call::sys_memory_size:
+      result = static_cast<int64_t>(machine.size);
+      return true;
+    case host_call::sys_read_tryte:
+      return read_tryte_value(machine, x, result);
+    case host_call::sys_write_packed:
+      return packed_write(machine, x, y, result);
+    case host_call::sys_read_cell:
+      return x >= 0 && read_cell(machine.memory, machine.size, static_cast<uint64_t>(x), result);
+    case host_call::sys_write_cell:
+      return write_cell_service(machine, x, y, result);
+    case host_call::sys_executed:
+      result = count_or_nil(machine.executed);
+      return true;
+    case host_call::sys_get_speed:
+      result = static_cast<int64_t>(state.speed);
+      return true;
+    case host_call::sys_set_speed:
+      return set_speed(state, x, result);
+    case host_call::sys_sleep:
+      return sleep_service(state, x, result);
+    case host_call::sys_halt:
       state.halt_request = 1;
       request_yield(machine);
       result = 0;
       return true;
-    case -12: result = count_or_nil((clock_now_ns() - state.start_ns) / 1'000'000); return true;
-    case -13:
-    case -14:
-    case -15: return cursor_service(state, type, x, result);
-    default: return false;
+    case host_call::sys_elapsed_ms:
+      result = count_or_nil((clock_now_ns() - state.start_ns) / 1'000'000);
+      return true;
+    case host_call::sys_set_cursor:
+    case host_call::sys_cursor_tryte:
+    case host_call::sys_cursor_cell:
+      return cursor_service(state, type, x, result);
+    default:
+      return false;
   }
 }
 

@@ -14,25 +14,43 @@ using test::Ok;
 TEST(Dispatch, TypesOutsideTheServedNumbersFail) {
   HostHarness h;
   ASSERT_TRUE(h.ok);
-  for (int64_t type : {int64_t{0}, int64_t{1}, kValueMax, NIL, int64_t{-16}, int64_t{-20}, int64_t{-27},
-                       int64_t{-400}, int64_t{-401}, int64_t{-160000}, int64_t{-160020}, int64_t{-160400},
-                       int64_t{-320005}, int64_t{-320400}, int64_t{-480005}, int64_t{-512'000'000'000},
-                       int64_t{-512'000'000'001}}) {
+  for (int64_t type : {int64_t{0}, int64_t{1}, kValueMax, NIL, int64_t{-16}, int64_t{-20}, int64_t{-27}, int64_t{-400},
+                       int64_t{-401}, int64_t{-160000}, int64_t{-160020}, int64_t{-160400}, int64_t{-320005},
+                       int64_t{-320400}, int64_t{-480005}, int64_t{-512'000'000'000}, int64_t{-512'000'000'001}}) {
     EXPECT_EQ(h.call(type), kFailed) << type;
   }
-  EXPECT_EQ(h.call(-1), Ok(1));
-  EXPECT_EQ(h.call(-21), Ok(3));
-  EXPECT_EQ(h.call(-160001), Ok(500));
-  EXPECT_EQ(h.call(-320003), Ok(1));
-  EXPECT_EQ(h.call(-480003), Ok(0));  // the fetch status before any fetch
-  EXPECT_EQ(h.call(-480004, 0), kFailed);  // no digest yet
+  EXPECT_EQ(h.call(host_call::sys_present), Ok(1));
+  EXPECT_EQ(h.call(host_call::core_count), Ok(3));
+  EXPECT_EQ(h.call(host_call::fb_width), Ok(500));
+  EXPECT_EQ(h.call(host_call::kbd_present), Ok(1));
+  EXPECT_EQ(h.call(host_call::net_status), Ok(0));            // the fetch status before any fetch
+  EXPECT_EQ(h.call(host_call::net_digest_byte, 0), kFailed);  // no digest yet
+}
+
+TEST(Dispatch, RoutesEveryCatalogueCallToItsGroup) {
+  for (const HostCallInfo& call : kHostCalls) {
+    const HostRoute* route = host_route(call.number);
+    ASSERT_NE(route, nullptr) << call.name;
+    EXPECT_EQ(route->group, call.group) << call.name;
+  }
+}
+
+TEST(Dispatch, NumbersJustOutsideEachGroupFail) {
+  HostHarness h;
+  ASSERT_TRUE(h.ok);
+  for (const HostGroupInfo& group : kHostGroups) {
+    for (const int64_t type : {host_group_first(group.group) + 1, host_group_last(group.group) - 1}) {
+      EXPECT_EQ(host_route(type), nullptr) << group.prefix << " " << type;
+      EXPECT_EQ(h.call(type), kFailed) << group.prefix << " " << type;
+    }
+  }
 }
 
 TEST(Dispatch, NullStateOrResultFails) {
   HostHarness h;
   int64_t result = 5;
-  EXPECT_EQ(host_dispatch(nullptr, -1, NIL, &result), 0);
-  EXPECT_EQ(host_dispatch(&h.host(), -1, NIL, nullptr), 0);
+  EXPECT_EQ(host_dispatch(nullptr, host_call::sys_present, NIL, &result), 0);
+  EXPECT_EQ(host_dispatch(&h.host(), host_call::sys_present, NIL, nullptr), 0);
   EXPECT_EQ(result, 5);
 }
 
@@ -48,29 +66,29 @@ TEST(ArgumentBlock, DecodesTwoCellsAndRefusesShortLiterals) {
   EXPECT_EQ(x, NIL);
   // "8" starts a valid eight-digit literal, but not a cell.
   ASSERT_TRUE(h.memory.load("80000000 0 9000000001 ", 200));
-  EXPECT_EQ(h.raw(-1, 200), kFailed);
+  EXPECT_EQ(h.raw(host_call::sys_present, 200), kFailed);
   ASSERT_TRUE(h.memory.load("9000000009 90000000<0", 300));  // a digit that is not a digit symbol
-  EXPECT_EQ(h.raw(-1, 300), kFailed);
-  EXPECT_EQ(h.raw(-1, -1), kFailed);
-  EXPECT_EQ(h.raw(-1, NIL), Ok(1));
+  EXPECT_EQ(h.raw(host_call::sys_present, 300), kFailed);
+  EXPECT_EQ(h.raw(host_call::sys_present, -1), kFailed);
+  EXPECT_EQ(h.raw(host_call::sys_present, NIL), Ok(1));
 }
 
 TEST(ArgumentBlock, MayEndExactlyAtTheEndOfMemory) {
   HostHarness h(1'000);
   ASSERT_TRUE(h.memory.load("9000000003 9000000004", 980));
-  EXPECT_EQ(h.raw(-1, 980), Ok(1));
+  EXPECT_EQ(h.raw(host_call::sys_present, 980), Ok(1));
   ASSERT_TRUE(h.memory.load("9000000003 900000000", 981));
-  EXPECT_EQ(h.raw(-1, 981), kFailed);  // the second cell would need one tryte past the end
-  EXPECT_EQ(h.raw(-1, 990), kFailed);
-  EXPECT_EQ(h.raw(-1, 1'000), kFailed);
-  EXPECT_EQ(h.raw(-1, kValueMax), kFailed);
+  EXPECT_EQ(h.raw(host_call::sys_present, 981), kFailed);  // the second cell would need one tryte past the end
+  EXPECT_EQ(h.raw(host_call::sys_present, 990), kFailed);
+  EXPECT_EQ(h.raw(host_call::sys_present, 1'000), kFailed);
+  EXPECT_EQ(h.raw(host_call::sys_present, kValueMax), kFailed);
 }
 
 TEST(ArgumentBlock, AnInvalidTryteFailsTheCall) {
   HostHarness h(1'000);
   ASSERT_TRUE(h.memory.load("9000000003 9000000004", 100));
   h.memory.bytes[3 * 105 + 1] = 'x';
-  EXPECT_EQ(h.raw(-1, 100), kFailed);
+  EXPECT_EQ(h.raw(host_call::sys_present, 100), kFailed);
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-// The fetch services -480001 .. -480004 against scripted servers on 127.0.0.1:
+// The fetch services (the net host calls) against scripted servers on 127.0.0.1:
 // descriptor decoding, the body and digest reads, and every failure rule.
 #include <gtest/gtest.h>
 
@@ -9,6 +9,7 @@
 #include "codec/literal.h"
 #include "cpu/step.h"
 #include "host/fetch_testing.h"
+#include "host/host_calls.h"
 #include "support/test_http_server.h"
 #include "support/test_process.h"
 #include "support/test_memory.h"
@@ -21,7 +22,8 @@ using test::http_reply;
 using test::TestHttpServer;
 using test::TestMemory;
 
-constexpr int64_t kFetch = -480'001, kBodyByte = -480'002, kStatus = -480'003, kDigestByte = -480'004;
+constexpr int64_t kFetch = host_call::net_fetch, kBodyByte = host_call::net_body_byte, kStatus = host_call::net_status,
+                  kDigestByte = host_call::net_digest_byte;
 constexpr uint64_t kUrlAt = 1'000, kDescriptorAt = 50'000;
 
 const uint8_t kEmptyDigest[4] = {0xe3, 0xb0, 0xc4, 0x42};  // SHA-256 of nothing, first bytes

@@ -14,9 +14,9 @@ using test::Ok;
 
 TEST(KeyQueue, EmptyQueueGivesNilAndCountZero) {
   HostHarness h;
-  EXPECT_EQ(h.call(-320002), Ok(NIL));
-  EXPECT_EQ(h.call(-320001), Ok(0));
-  EXPECT_EQ(h.call(-320003), Ok(1));
+  EXPECT_EQ(h.call(host_call::kbd_take), Ok(NIL));
+  EXPECT_EQ(h.call(host_call::kbd_count), Ok(0));
+  EXPECT_EQ(h.call(host_call::kbd_present), Ok(1));
   EXPECT_EQ(h.call(-320005), kFailed);
 }
 
@@ -24,10 +24,10 @@ TEST(KeyQueue, KeysComeOutInOrderAcrossTheWrap) {
   HostHarness h;
   // Move the head near the end of the ring first.
   for (int i = 0; i < 4090; ++i) ASSERT_TRUE(processor_push_key(*h.processor, 1));
-  for (int i = 0; i < 4090; ++i) ASSERT_EQ(h.call(-320002), Ok(1));
+  for (int i = 0; i < 4090; ++i) ASSERT_EQ(h.call(host_call::kbd_take), Ok(1));
   for (int64_t code = 0; code < 20; ++code) ASSERT_TRUE(processor_push_key(*h.processor, code));
-  EXPECT_EQ(h.call(-320001), Ok(20));
-  for (int64_t code = 0; code < 20; ++code) EXPECT_EQ(h.call(-320002), Ok(code));
+  EXPECT_EQ(h.call(host_call::kbd_count), Ok(20));
+  for (int64_t code = 0; code < 20; ++code) EXPECT_EQ(h.call(host_call::kbd_take), Ok(code));
   EXPECT_EQ(h.host().key_head, 14u);
 }
 
@@ -39,33 +39,33 @@ TEST(KeyQueue, AFullQueueDropsKeysWithoutWakingTheRunner) {
   }
   EXPECT_FALSE(processor_push_key(p, 100));
   EXPECT_FALSE(event_wait_ms(p.wake_event, 0));  // a dropped key signals nothing
-  EXPECT_EQ(h.call(-320001), Ok(4096));
-  EXPECT_EQ(h.call(-320002), Ok(0));
+  EXPECT_EQ(h.call(host_call::kbd_count), Ok(4096));
+  EXPECT_EQ(h.call(host_call::kbd_take), Ok(0));
   EXPECT_TRUE(processor_push_key(p, 113));
   EXPECT_TRUE(event_wait_ms(p.wake_event, 0));
-  for (uint32_t i = 1; i < kKeyQueueCapacity; ++i) ASSERT_EQ(h.call(-320002), Ok(i % 94));
-  EXPECT_EQ(h.call(-320002), Ok(113));
+  for (uint32_t i = 1; i < kKeyQueueCapacity; ++i) ASSERT_EQ(h.call(host_call::kbd_take), Ok(i % 94));
+  EXPECT_EQ(h.call(host_call::kbd_take), Ok(113));
 }
 
 TEST(KeyQueue, NothingIsQueuedAfterAQuit) {
   HostHarness h;
   processor_request_quit(*h.processor);
   EXPECT_FALSE(processor_push_key(*h.processor, 5));
-  EXPECT_EQ(h.call(-320001), Ok(0));
+  EXPECT_EQ(h.call(host_call::kbd_count), Ok(0));
 }
 
 TEST(KeyWait, SetsTheFlagOnlyWhenEmptyAndAlwaysYields) {
   HostHarness h;
-  EXPECT_EQ(h.call(-320004), Ok(0));
+  EXPECT_EQ(h.call(host_call::kbd_wait), Ok(0));
   EXPECT_EQ(h.machine().status, status_budget_reached);
   EXPECT_TRUE(waiting_for_key(h.host()));
   EXPECT_TRUE(processor_push_key(*h.processor, 60));  // a key clears the wait
   EXPECT_FALSE(waiting_for_key(h.host()));
   h.machine().status = status_ready;
-  EXPECT_EQ(h.call(-320004), Ok(0));  // a key is already there: no wait, one yield
+  EXPECT_EQ(h.call(host_call::kbd_wait), Ok(0));  // a key is already there: no wait, one yield
   EXPECT_EQ(h.machine().status, status_budget_reached);
   EXPECT_FALSE(waiting_for_key(h.host()));
-  EXPECT_EQ(h.call(-320002), Ok(60));
+  EXPECT_EQ(h.call(host_call::kbd_take), Ok(60));
 }
 
 }  // namespace

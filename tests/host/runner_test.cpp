@@ -6,6 +6,7 @@
 
 #include "codec/charset.h"
 #include "host/headless.h"
+#include "host/host_calls.h"
 #include "platform/clock.h"
 #include "support/program_builder.h"
 #include "support/temp_folder.h"
@@ -65,7 +66,7 @@ TEST(Runner, AHaltingProgramEndsHaltedAndTheEndIsReportedOnce) {
 TEST(Runner, TheHaltCallEndsHaltedOnTheNextIteration) {
   Session s;
   ProgramBuilder program(0, 10'000);
-  program.call(-11);
+  program.call(host_call::sys_halt);
   program.emit(kLoop);
   ASSERT_TRUE(s.load(program));
   ASSERT_TRUE(s.start(0));
@@ -116,7 +117,7 @@ TEST(Runner, PacingHoldsTheSpeed) {
 TEST(Runner, ASleepDelaysExecution) {
   Session s;
   ProgramBuilder program(0, 10'000);
-  program.call(-10, 100'000);  // 100 ms at a million a second
+  program.call(host_call::sys_sleep, 100'000);  // 100 ms at a million a second
   program.emit(".");
   ASSERT_TRUE(s.load(program));
   ASSERT_TRUE(s.start(1'000'000));
@@ -129,11 +130,11 @@ TEST(Runner, ASleepDelaysExecution) {
 TEST(Runner, AKeyWaitDoesNotCauseABurst) {
   Session s;
   ProgramBuilder program(0, 10'000);
-  program.call(-320004);
+  program.call(host_call::kbd_wait);
   program.emit(kLoop);
   ASSERT_TRUE(s.load(program));
   ASSERT_TRUE(s.start(1'000, 3 + 200));  // the wait's 3 instructions, then 200 at 1,000 a second
-  sleep_ms(500);                          // a burst would make up these 500 instructions at once
+  sleep_ms(500);                         // a burst would make up these 500 instructions at once
   EXPECT_FALSE(headless_wait_end(s.host, 0));
   const uint64_t pushed = clock_now_ns();
   ASSERT_TRUE(headless_push_key(s.host, 60));
@@ -146,7 +147,7 @@ TEST(Runner, AKeyWaitDoesNotCauseABurst) {
 TEST(Runner, AStopEndsAKeyWait) {
   Session s;
   ProgramBuilder program(0, 10'000);
-  program.call(-320004);
+  program.call(host_call::kbd_wait);
   program.emit(kLoop);
   ASSERT_TRUE(s.load(program));
   ASSERT_TRUE(s.start(0));

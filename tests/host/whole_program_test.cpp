@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "host/headless.h"
+#include "host/host_calls.h"
 #include "host/keyboard.h"
 #include "platform/clock.h"
 #include "support/program_builder.h"
@@ -27,53 +28,53 @@ struct Expected {
 };
 
 void system_part(ProgramBuilder& p, Expected& e) {
-  p.call_and_keep(-1), e.add(1);
-  p.call_and_keep(-2), e.add(kSize);
-  p.call_and_keep(-6, 15'000, -1), e.add(15'010);
-  p.call_and_keep(-5, 15'000), e.add(-1);
-  p.call_and_keep(-4, 15'010, 27), e.add(15'011);
-  p.call_and_keep(-3, 15'010), e.add(26);
-  p.call_and_keep(-13, 15'000), e.add(15'000);
-  p.call_and_keep(-14), e.add(25);  // "J"
-  p.call_and_keep(-13, 15'000), e.add(15'000);
-  p.call_and_keep(-15), e.add(-1);
-  p.call_and_keep(-8), e.add(0);
-  p.call_and_keep(-9, 1'000'000), e.add(1'000'000);
-  p.call_and_keep(-12), e.add(kCheckedApart);  // elapsed ms before the sleep
-  p.call_and_keep(-10, 50'000), e.add(50'000);  // 50 ms
-  p.call_and_keep(-12), e.add(kCheckedApart);    // and after it
-  p.call_and_keep(-9, 0), e.add(0);
-  p.call_and_keep(-7), e.add(kCheckedApart);  // the executed count
+  p.call_and_keep(host_call::sys_present), e.add(1);
+  p.call_and_keep(host_call::sys_memory_size), e.add(kSize);
+  p.call_and_keep(host_call::sys_write_cell, 15'000, -1), e.add(15'010);
+  p.call_and_keep(host_call::sys_read_cell, 15'000), e.add(-1);
+  p.call_and_keep(host_call::sys_write_packed, 15'010, 27), e.add(15'011);
+  p.call_and_keep(host_call::sys_read_tryte, 15'010), e.add(26);
+  p.call_and_keep(host_call::sys_set_cursor, 15'000), e.add(15'000);
+  p.call_and_keep(host_call::sys_cursor_tryte), e.add(25);  // "J"
+  p.call_and_keep(host_call::sys_set_cursor, 15'000), e.add(15'000);
+  p.call_and_keep(host_call::sys_cursor_cell), e.add(-1);
+  p.call_and_keep(host_call::sys_get_speed), e.add(0);
+  p.call_and_keep(host_call::sys_set_speed, 1'000'000), e.add(1'000'000);
+  p.call_and_keep(host_call::sys_elapsed_ms), e.add(kCheckedApart);  // elapsed ms before the sleep
+  p.call_and_keep(host_call::sys_sleep, 50'000), e.add(50'000);      // 50 ms
+  p.call_and_keep(host_call::sys_elapsed_ms), e.add(kCheckedApart);  // and after it
+  p.call_and_keep(host_call::sys_set_speed, 0), e.add(0);
+  p.call_and_keep(host_call::sys_executed), e.add(kCheckedApart);  // the executed count
 }
 
 void framebuffer_part(ProgramBuilder& p, Expected& e) {
-  p.call_and_keep(-160001), e.add(500);
-  p.call_and_keep(-160002), e.add(320);
-  p.call_and_keep(-160005, 0), e.add(160'000);
-  p.call_and_keep(-160014, 2072), e.add(2072);
-  p.call_and_keep(-160003, 0, 1), e.add(0);
-  p.call_and_keep(-160004, 0), e.add(1);
-  p.call_and_keep(-160013, 0), e.add(2072);
-  p.call_and_keep(-160015, 3600), e.add(3600);
-  p.call_and_keep(-160016), e.add(2072);
-  p.call_and_keep(-160017), e.add(3600);
-  p.call_and_keep(-160010), e.add(1);
-  p.call_and_keep(-160009, 500, 10), e.add(510);
-  p.call_and_keep(-160006, 1'000, 13), e.add(1'003);
-  p.call_and_keep(-160008, 1'500, 2), e.add(1'502);
-  p.call_and_keep(-160012, 2'000, 3600), e.add(2'000);
-  p.call_and_keep(-160018, 159'000), e.add(159'000);
-  p.call_and_keep(-160019, 10), e.add(159'010);
-  p.call_and_keep(-160007, 0, 0), e.add(0);
-  p.call_and_keep(-160011), e.add(0);
+  p.call_and_keep(host_call::fb_width), e.add(500);
+  p.call_and_keep(host_call::fb_height), e.add(320);
+  p.call_and_keep(host_call::fb_clear, 0), e.add(160'000);
+  p.call_and_keep(host_call::fb_set_color1, 2072), e.add(2072);
+  p.call_and_keep(host_call::fb_set_pixel, 0, 1), e.add(0);
+  p.call_and_keep(host_call::fb_pixel_lit, 0), e.add(1);
+  p.call_and_keep(host_call::fb_pixel_code, 0), e.add(2072);
+  p.call_and_keep(host_call::fb_set_color0, 3600), e.add(3600);
+  p.call_and_keep(host_call::fb_get_color1), e.add(2072);
+  p.call_and_keep(host_call::fb_get_color0), e.add(3600);
+  p.call_and_keep(host_call::fb_hold), e.add(1);
+  p.call_and_keep(host_call::fb_fill_run, 500, 10), e.add(510);
+  p.call_and_keep(host_call::fb_bit_pattern, 1'000, 13), e.add(1'003);
+  p.call_and_keep(host_call::fb_invert_run, 1'500, 2), e.add(1'502);
+  p.call_and_keep(host_call::fb_recolor_pixel, 2'000, 3600), e.add(2'000);
+  p.call_and_keep(host_call::fb_set_cursor, 159'000), e.add(159'000);
+  p.call_and_keep(host_call::fb_cursor_run, 10), e.add(159'010);
+  p.call_and_keep(host_call::fb_scroll_up, 0, 0), e.add(0);
+  p.call_and_keep(host_call::fb_release), e.add(0);
 }
 
 void keyboard_part(ProgramBuilder& p, Expected& e) {
-  p.call_and_keep(-320003), e.add(1);
-  p.call_and_keep(-320004), e.add(0);  // the test types "a" (60) while this waits
-  p.call_and_keep(-320001), e.add(1);
-  p.call_and_keep(-320002), e.add(60);
-  p.call_and_keep(-320002), e.add(NIL);
+  p.call_and_keep(host_call::kbd_present), e.add(1);
+  p.call_and_keep(host_call::kbd_wait), e.add(0);  // the test types "a" (60) while this waits
+  p.call_and_keep(host_call::kbd_count), e.add(1);
+  p.call_and_keep(host_call::kbd_take), e.add(60);
+  p.call_and_keep(host_call::kbd_take), e.add(NIL);
 }
 
 void cores_part(ProgramBuilder& p, Expected& e) {
@@ -81,17 +82,17 @@ void cores_part(ProgramBuilder& p, Expected& e) {
   (void)p.cell(11), (void)p.cell(7), (void)p.cell(NIL);
   const int64_t looping = static_cast<int64_t>(p.cell(kCoreLoop));
   (void)p.cell(9), (void)p.cell(0), (void)p.cell(kValueMax);
-  p.call_and_keep(-21), e.add(3);
-  p.call_and_keep(-22, halting), e.add(0);
-  p.repeat_while_below(-23, 0, NIL, core_finished);
-  p.call_and_keep(-23, 0), e.add(core_finished);
-  p.call_and_keep(-24, 0), e.add(10);
-  p.call_and_keep(-26, 0), e.add(4);
-  p.call_and_keep(-22, looping, 1), e.add(1);
-  p.call_and_keep(-25, 1), e.add(0);
-  p.repeat_while_below(-23, 1, NIL, core_finished);
-  p.call_and_keep(-23, 1), e.add(core_failed);
-  p.call_and_keep(-25, NIL), e.add(0);
+  p.call_and_keep(host_call::core_count), e.add(3);
+  p.call_and_keep(host_call::core_start, halting), e.add(0);
+  p.repeat_while_below(host_call::core_state, 0, NIL, core_finished);
+  p.call_and_keep(host_call::core_state, 0), e.add(core_finished);
+  p.call_and_keep(host_call::core_result, 0), e.add(10);
+  p.call_and_keep(host_call::core_executed, 0), e.add(4);
+  p.call_and_keep(host_call::core_start, looping, 1), e.add(1);
+  p.call_and_keep(host_call::core_stop, 1), e.add(0);
+  p.repeat_while_below(host_call::core_state, 1, NIL, core_finished);
+  p.call_and_keep(host_call::core_state, 1), e.add(core_failed);
+  p.call_and_keep(host_call::core_stop, NIL), e.add(0);
 }
 
 TEST(WholeProgram, EveryHostServiceRunsHeadless) {
@@ -101,7 +102,7 @@ TEST(WholeProgram, EveryHostServiceRunsHeadless) {
   framebuffer_part(program, expected);
   keyboard_part(program, expected);
   cores_part(program, expected);
-  program.call(-11);
+  program.call(host_call::sys_halt);
   program.emit("B4 >1 ~0001");  // never reached: the halt request ends the run first
 
   HeadlessHost host;

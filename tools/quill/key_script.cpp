@@ -1,26 +1,25 @@
 #include "tools/quill/key_script.h"
 
 #include "codec/charset.h"
+#include "host/key_codes.h"
 
 namespace quill::cli {
 
 namespace {
 
-struct KeyName {
-  const char* name;
-  int64_t code;
-};
-
-constexpr KeyName kKeyNames[] = {
-    {"enter", 100}, {"backspace", 101}, {"left", 102},   {"right", 103},  {"up", 104},
-    {"down", 105},  {"delete", 106},    {"escape", 107}, {"esc", 107},    {"home", 108},
-    {"end", 109},   {"ctrl-s", 110},    {"ctrl-d", 111}, {"tab", 112},    {"shift-enter", 113},
-};
-constexpr int64_t kLastKeyCode = 113;
+// A key's name in braces: its name in the key-code list with "-" for "_".
+bool key_named(const std::string& name, const char* listed) {
+  size_t i = 0;
+  for (; listed[i] != '\0'; ++i) {
+    if (i >= name.size() || name[i] != (listed[i] == '_' ? '-' : listed[i])) return false;
+  }
+  return i == name.size();
+}
 
 bool key_in_braces(const std::string& name, int64_t& code) {
-  for (const KeyName& k : kKeyNames) {
-    if (name == k.name) return code = k.code, true;
+  if (name == "esc") return code = kKeyEscape, true;
+  for (const KeyCodeInfo& k : kKeyCodes) {
+    if (key_named(name, k.name)) return code = k.code, true;
   }
   if (name.empty() || name.size() > 3) return false;
   int64_t v = 0;
@@ -28,7 +27,7 @@ bool key_in_braces(const std::string& name, int64_t& code) {
     if (c < '0' || c > '9') return false;
     v = v * 10 + (c - '0');
   }
-  if (v > kLastKeyCode || (v >= kCharacterCount && v < 100)) return false;
+  if (v > kLastKeyCode || (v >= kCharacterCount && v < kFirstSpecialKey)) return false;
   code = v;
   return true;
 }
@@ -68,7 +67,7 @@ bool parse_key_script(const std::string& script, std::vector<int64_t>& codes, st
     if (c == '\r') {
       ++i;
     } else if (c == '\n' || c == '\t') {
-      out.push_back(c == '\n' ? 100 : 112);
+      out.push_back(c == '\n' ? kKeyEnter : kKeyTab);
       ++i;
     } else if (c == '{' && i + 1 < script.size() && script[i + 1] == '{') {
       out.push_back(code_of_character(u'{'));
