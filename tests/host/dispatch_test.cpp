@@ -28,7 +28,9 @@ TEST(Dispatch, NumbersTheDocumentationDoesNotListFail) {
   ASSERT_GE(documented.size(), 40u);
   for (const int64_t number : documented) {
     for (int64_t type = number - 30; type <= number + 30; ++type) {
-      if (documented.count(type) == 0) EXPECT_EQ(h.call(type), kFailed) << type;
+      if (documented.count(type) == 0) {
+        EXPECT_EQ(h.call(type), kFailed) << type;
+      }
     }
   }
   for (int64_t type : {int64_t{0}, int64_t{1}, kValueMax, NIL, int64_t{-512'000'000'000}, int64_t{-512'000'000'001}}) {
