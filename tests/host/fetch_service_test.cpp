@@ -8,6 +8,7 @@
 #include "codec/charset.h"
 #include "codec/literal.h"
 #include "cpu/step.h"
+#include "host/fetch_service.h"
 #include "host/host_calls.h"
 #include "support/test_http_server.h"
 #include "support/test_memory.h"
