@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "codec/image_files.h"
+#include "codec/machine_memory.h"
 #include "codec/tryte.h"
 #include "platform/file_sync.h"
 
@@ -16,16 +17,15 @@ namespace {
 
 using namespace quill;
 
-constexpr uint64_t kTrytes = 64'000'000;
-
 struct Scratch {
   std::string folder;  // ends in '/'
-  std::vector<uint8_t> memory = std::vector<uint8_t>(3 * kTrytes, '.');
+  std::vector<uint8_t> memory = std::vector<uint8_t>(3 * kMemoryTrytes, '.');
   Scratch() {
     const char* base = std::getenv("TMPDIR");
     std::string pattern = std::string(base && *base ? base : "/tmp") + "/quill-bench-XXXXXX";
     if (mkdtemp(pattern.data()) != nullptr) folder = pattern + "/";
-    for (uint64_t i = 0; i < kTrytes; ++i) put_tryte(memory.data(), i, static_cast<uint8_t>((i * 7 + i / 5) % 27));
+    for (uint64_t i = 0; i < kMemoryTrytes; ++i)
+      put_tryte(memory.data(), i, static_cast<uint8_t>((i * 7 + i / 5) % 27));
   }
   ~Scratch() {
     std::remove((folder + kTritFileName).c_str());
@@ -75,14 +75,14 @@ void BM_BlockRead(benchmark::State& state) {
 void BM_SaveBothFiles(benchmark::State& state) {
   Scratch& s = scratch();
   for (auto _ : state) {
-    if (!save_memory_files(s.memory.data(), kTrytes, s.folder.c_str())) state.SkipWithError("save failed");
+    if (!save_memory_files(s.memory.data(), kMemoryTrytes, s.folder.c_str())) state.SkipWithError("save failed");
   }
 }
 
 void BM_WriteTextImage(benchmark::State& state) {
   Scratch& s = scratch();
   for (auto _ : state) {
-    if (!write_text_image(s.memory.data(), kTrytes, s.path(kTextFileName).c_str(), kTrytes)) {
+    if (!write_text_image(s.memory.data(), kMemoryTrytes, s.path(kTextFileName).c_str(), kMemoryTrytes)) {
       state.SkipWithError("write failed");
     }
   }
@@ -91,11 +91,11 @@ void BM_WriteTextImage(benchmark::State& state) {
 // Loads with only one of the two files present, so that format is the one read.
 void load_only(benchmark::State& state, bool text) {
   Scratch& s = scratch();
-  if (!save_memory_files(s.memory.data(), kTrytes, s.folder.c_str())) state.SkipWithError("save failed");
+  if (!save_memory_files(s.memory.data(), kMemoryTrytes, s.folder.c_str())) state.SkipWithError("save failed");
   std::string moved = s.path("trits.aside");
   if (text) std::rename(s.path(kTritFileName).c_str(), moved.c_str());
   for (auto _ : state) {
-    if (!load_memory_files(s.memory.data(), kTrytes, s.folder.c_str())) state.SkipWithError("load failed");
+    if (!load_memory_files(s.memory.data(), kMemoryTrytes, s.folder.c_str())) state.SkipWithError("load failed");
   }
   if (text) std::rename(moved.c_str(), s.path(kTritFileName).c_str());
 }
@@ -103,8 +103,8 @@ void load_only(benchmark::State& state, bool text) {
 void BM_LoadTritFile(benchmark::State& state) { load_only(state, false); }
 void BM_LoadTextFile(benchmark::State& state) { load_only(state, true); }
 
-constexpr int64_t kTritBytes = 3 * kTrytes;
-constexpr int64_t kTextBytes = kTrytes;
+constexpr int64_t kTritBytes = 3 * kMemoryTrytes;
+constexpr int64_t kTextBytes = kMemoryTrytes;
 
 BENCHMARK(BM_BlockWrite)->Args({kTritBytes, 0})->Args({kTritBytes, 1})->Args({kTextBytes, 1})->Args({kTritBytes + kTextBytes, 1})
     ->Unit(benchmark::kMillisecond)->Iterations(3);

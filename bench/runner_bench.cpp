@@ -6,8 +6,6 @@
 #include <cinttypes>
 #include <cstdio>
 #include <ctime>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -15,9 +13,10 @@
 #include "codec/text_image.h"
 #include "cpu/pacing.h"
 #include "cpu/step.h"
-#include "host/headless.h"
 #include "platform/clock.h"
+#include "runner/headless.h"
 #include "support/program_builder.h"
+#include "support/source_file.h"
 
 namespace {
 
@@ -25,10 +24,7 @@ using namespace quill;
 
 constexpr uint64_t kTrytes = 100'000;
 
-std::string read_workload(const char* name) {
-  std::ifstream in(std::string(QUILL_SOURCE_DIR) + "/programs/bench/" + name, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
+std::string read_workload(const char* name) { return test::read_source_file(std::string("programs/bench/") + name); }
 
 double seconds_between(uint64_t from_ns, uint64_t to_ns) { return static_cast<double>(to_ns - from_ns) / 1e9; }
 

@@ -5,12 +5,12 @@
 
 #include "app/window.h"
 #include "codec/image_files.h"
-#include "host/headless.h"
+#include "runner/headless.h"
 
 namespace quill {
 namespace {
 
-constexpr size_t kMainMemoryBytes = 3 * kMainMemoryTrytes;
+constexpr size_t kMainMemoryBytes = 3 * kMemoryTrytes;
 
 void emulator_destroy(Emulator* emulator) {
   std::free(emulator->display_pixels);
@@ -34,9 +34,9 @@ bool emulator_prepare(Emulator& emulator) {
     window_note_failure("not enough memory for the machine");
     return false;
   }
-  fill_zero_trytes(emulator.memory, kMainMemoryTrytes);
-  const bool ready = processor_init(emulator.processor, emulator.memory, kMainMemoryTrytes);
-  const bool loaded = ready && load_memory_files(emulator.memory, kMainMemoryTrytes, emulator.exe_folder);
+  fill_zero_trytes(emulator.memory, kMemoryTrytes);
+  const bool ready = processor_init(emulator.processor, emulator.memory, kMemoryTrytes);
+  const bool loaded = ready && load_memory_files(emulator.memory, kMemoryTrytes, emulator.exe_folder);
   emulator.display_pixels = static_cast<uint32_t*>(std::calloc(kPixelCount, sizeof(uint32_t)));
   if (!loaded || emulator.display_pixels == nullptr) {
     window_show_error(kLoadFailureMessage);
@@ -52,7 +52,7 @@ int emulator_finish(Emulator& emulator, bool closed_normally) {
   window_destroy(emulator);
   processor_join(emulator.processor);  // runner and cores ended: nothing changes the memory or competes with the save
   if (!closed_normally) return 1;
-  if (!save_memory_files(emulator.memory, kMainMemoryTrytes, emulator.exe_folder)) {
+  if (!save_memory_files(emulator.memory, kMemoryTrytes, emulator.exe_folder)) {
     window_show_error(kSaveFailureMessage);
     return 1;
   }

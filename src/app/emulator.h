@@ -4,8 +4,8 @@
 
 #include <cstdint>
 
-#include "host/processor.h"
 #include "platform/exe_path.h"
+#include "runner/processor.h"
 
 namespace quill {
 

@@ -16,8 +16,6 @@
 namespace quill {
 namespace {
 
-constexpr int kClientWidth = 1000;
-constexpr int kClientHeight = 640;
 constexpr uint64_t kRepaintPeriodMs = 16;
 // The runner's end, posted from the runner thread. SDL's first user event number,
 // which only this window uses.
@@ -132,8 +130,8 @@ bool window_open(Emulator& emulator) {
     SDL_Quit();
     return false;
   }
-  SDL_Window* window = SDL_CreateWindow(kWindowTitle, SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, kClientWidth,
-                                        kClientHeight, SDL_WINDOW_RESIZABLE);
+  SDL_Window* window = SDL_CreateWindow(kWindowTitle, SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, kWindowWidth,
+                                        kWindowHeight, SDL_WINDOW_RESIZABLE);
   if (window == nullptr) {
     std::fprintf(stderr, "quillomar: cannot create the window: %s\n", SDL_GetError());
     SDL_Quit();

@@ -18,8 +18,6 @@ namespace {
 
 constexpr wchar_t kClassName[] = L"QuillomarFramebuffer";
 constexpr wchar_t kWideTitle[] = L"Quillomar";
-constexpr LONG kClientWidth = 1000;
-constexpr LONG kClientHeight = 640;
 constexpr UINT_PTR kRepaintTimer = 1;
 constexpr UINT kRepaintPeriodMs = 16;
 // Sent by the runner thread as its last action.
@@ -168,7 +166,7 @@ bool window_open(Emulator& emulator) {
     window_note_failure("cannot register the window class");
     return false;
   }
-  RECT outer{0, 0, kClientWidth, kClientHeight};
+  RECT outer{0, 0, kWindowWidth, kWindowHeight};
   (void)AdjustWindowRect(&outer, WS_OVERLAPPEDWINDOW, FALSE);
   // The window procedure stores the handle in emulator.window on WM_NCCREATE.
   HWND window = CreateWindowExW(0, kClassName, kWideTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,

@@ -6,6 +6,10 @@
 
 namespace quill {
 
+// The client area a window opens with: the picture at scale 2.
+inline constexpr int kWindowWidth = static_cast<int>(2 * kFrameWidth);
+inline constexpr int kWindowHeight = static_cast<int>(2 * kFrameHeight);
+
 // Tells the user why the application ends: a message box captioned "Quillomar"
 // with no owner window, and on Linux the same text on standard error. First thread.
 void window_show_error(const char* text);
@@ -14,8 +18,8 @@ void window_show_error(const char* text);
 // on Linux. First thread.
 void window_note_failure(const char* text);
 
-// Opens the window system and the resizable "Quillomar" window with a 1000 x 640
-// client area, stored in `emulator.window`. False, with nothing left open and the
+// Opens the window system and the resizable "Quillomar" window with a
+// kWindowWidth x kWindowHeight client area, stored in `emulator.window`. False, with nothing left open and the
 // reason noted, when either fails. First thread.
 [[nodiscard]] bool window_open(Emulator& emulator);
 

@@ -4,17 +4,9 @@
 
 namespace quill {
 
-namespace {
-// kPackedBase[K] = base(K), the first value written with K trytes; kPackedBase[9]
-// is the first value that cannot be packed.
-constexpr uint64_t kPackedBase[10] = {
-    0, 1, 28, 757, 20'440, 551'881, 14'900'788, 402'321'277, 10'862'674'480, 293'292'210'961,
-};
-}  // namespace
-
 int packed_length(uint64_t value) {
   for (int k = 0; k < 9; ++k) {
-    if (value < kPackedBase[k + 1]) return k;
+    if (value < kPackedStart[k + 1]) return k;
   }
   return kPackedTooLarge;
 }
@@ -24,7 +16,7 @@ int write_packed(uint8_t* memory, uint64_t size, uint64_t address, int64_t value
   const int k = packed_length(static_cast<uint64_t>(value));
   if (k == kPackedTooLarge) return kPackedTooLarge;
   if (size < address || size - address < static_cast<uint64_t>(k)) return kPackedTooLarge;
-  uint64_t rest = static_cast<uint64_t>(value) - kPackedBase[k];
+  uint64_t rest = static_cast<uint64_t>(value) - kPackedStart[k];
   for (int j = k - 1; j >= 0; --j) {
     put_tryte(memory, address + static_cast<uint64_t>(j), static_cast<uint8_t>(rest % 27));
     rest /= 27;

@@ -10,6 +10,12 @@ namespace quill {
 inline constexpr int kPackedTooLarge = -1;
 inline constexpr uint64_t kPackedMax = 293'292'210'960;
 
+// kPackedStart[K] = base(K), the smallest value written in K trytes (K = 0..8);
+// kPackedStart[9] is the first value that cannot be packed.
+inline constexpr uint64_t kPackedStart[10] = {
+    0, 1, 28, 757, 20'440, 551'881, 14'900'788, 402'321'277, 10'862'674'480, kPackedMax + 1,
+};
+
 // Number of trytes (0..8) that `value`, read as unsigned, packs into; kPackedTooLarge
 // when it exceeds kPackedMax (so every negative value and NIL is too large).
 [[nodiscard]] int packed_length(uint64_t value);

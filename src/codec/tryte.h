@@ -17,6 +17,7 @@ inline constexpr int64_t kValueMax = 511'999'999'999;
 inline constexpr int kNoTrit = 2;          // trit_of_byte result for a non-trit byte
 inline constexpr uint8_t kNoTryte = 0xFF;  // tryte_value_at / symbol_value: no tryte
 inline constexpr uint8_t kNoDigit = 0xFF;  // digit_value: an instruction symbol or no tryte
+inline constexpr uint8_t kZeroTryte = 13;  // the tryte of three zero trits, "."
 
 // TryteValue (0..26) indexes this string; "." (13) is the zero tryte.
 inline constexpr char kSymbolAlphabet[] = "-01=23<456789.ABCDEF>GH~IJ+";

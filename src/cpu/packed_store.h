@@ -27,10 +27,6 @@ constexpr std::array<std::array<uint8_t, 8>, 729> tryte_pair_table() {
   return t;
 }
 inline constexpr auto kTrytePair = tryte_pair_table();
-// The smallest value written in K trytes, K = 0..8; the last entry stops the search.
-inline constexpr uint64_t kPackedStart[10] = {
-    0, 1, 28, 757, 20'440, 551'881, 14'900'788, 402'321'277, 10'862'674'480, UINT64_MAX,
-};
 // The length of the smallest value of each bit width. The starts grow 27-fold, so
 // a width (values within a factor of two) holds at most one start, and a value's
 // length is its width's or one more.
@@ -75,11 +71,11 @@ inline void copy_short(uint8_t* out, const uint8_t* from, unsigned n) {
   if (value < 0 || static_cast<uint64_t>(value) > kPackedMax) return kPackedTooLarge;
   const auto v = static_cast<uint64_t>(value);
   const unsigned guess = detail::kLengthByWidth[std::bit_width(v)];
-  const unsigned k = guess + (v >= detail::kPackedStart[guess + 1]);
+  const unsigned k = guess + (v >= kPackedStart[guess + 1]);
   if (size < address || size - address < k) return kPackedTooLarge;
   // V - base(K) in base 729, two trytes per digit p0 (last two trytes) .. p3; an
   // odd K starts with the lower tryte of one more digit (its upper tryte is 0).
-  const uint64_t rest = v - detail::kPackedStart[k];
+  const uint64_t rest = v - kPackedStart[k];
   const auto high = static_cast<uint32_t>(rest / 531'441);  // 27^4
   const auto low = static_cast<uint32_t>(rest % 531'441);
   const uint32_t p0 = low % 729, p1 = low / 729, p2 = high % 729, p3 = high / 729;

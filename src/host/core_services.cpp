@@ -90,7 +90,7 @@ bool start_core(HostState& state, int64_t x, int64_t y, int64_t& result) {
   // sees it, or that stop sets this slot's flag after the clear above.
   slot.stop_requested.exchange(0);
   if (state.cores_stopped.load() != 0) slot.stop_requested.exchange(1);
-  if (!thread_start(slot.thread, core_runner, &slot)) {
+  if (state.core_thread == nullptr || !thread_start(slot.thread, state.core_thread, &slot)) {
     mark_failed(state, slot);
     return false;
   }
@@ -137,7 +137,7 @@ void cores_stop_for_good(HostState& state) {
 }
 
 void cores_shutdown(HostState& state) {
-  if (state.cores_enabled == 0) return;
+  if (!state.cores_enabled) return;
   cores_stop_for_good(state);
   for (CoreSlot& slot : state.cores) clear_slot(slot);
 }

@@ -1,6 +1,7 @@
 // The three auxiliary cores: each runs a machine on a private copy of a stretch of
-// main memory, on its own thread, paced like the main runner and limited by a
-// budget of instructions. The main program drives them through the core host calls.
+// main memory, on its own thread (HostState::core_thread, from runner/core_runner.h),
+// paced like the main runner and limited by a budget of instructions. The main
+// program drives them through the core host calls.
 #pragma once
 
 #include "host/host_state.h"
@@ -9,10 +10,6 @@ namespace quill {
 
 inline constexpr uint64_t kCoreMemoryMax = 262'144;         // trytes a core may be given
 inline constexpr uint64_t kCoreDefaultBudget = 64'000'000;  // when the parameter block says NIL
-
-// The thread procedure of a core; `slot` is its CoreSlot. Ends after writing the
-// slot's final state.
-void core_runner(void* slot);
 
 // Sets every core's stop flag (atomic exchanges, no lock). Any thread.
 void cores_request_stop(HostState& state);

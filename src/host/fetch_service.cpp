@@ -5,7 +5,6 @@
 #include "codec/charset.h"
 #include "codec/literal.h"
 #include "host/dispatch.h"
-#include "host/fetch_testing.h"
 #include "host/host_calls.h"
 #include "platform/http.h"
 #include "platform/sha256.h"
@@ -18,11 +17,11 @@ constexpr uint64_t kCellTrytes = 10;
 
 // Drops the last body. The digest keeps its bytes, unreadable until the next 200.
 void forget_body(FetchState& fetch) {
-  std::free(fetch.fetch_body);
-  fetch.fetch_body = nullptr;
-  fetch.fetch_length = 0;
-  fetch.fetch_position = 0;
-  fetch.fetch_status = 0;
+  std::free(fetch.body);
+  fetch.body = nullptr;
+  fetch.length = 0;
+  fetch.position = 0;
+  fetch.status = 0;
 }
 
 // Reads the descriptor at x and the URL it points to into `url` (NUL-terminated).
@@ -51,11 +50,11 @@ bool read_url(const Machine& machine, int64_t x, char16_t (&url)[kMaxUrlLength +
 
 // GETs `url` into a fresh body buffer and digests it. Returns the outcome number;
 // on 200 `buffer`, `length` and `digest` are written.
-uint32_t get_and_digest(const char16_t* url, const HttpTestSettings* settings, const std::atomic<int32_t>* abort,
+uint32_t get_and_digest(const char16_t* url, const HttpSettings& settings, const std::atomic<int32_t>* abort,
                         uint8_t*& buffer, uint64_t& length, uint8_t (&digest)[kSha256Length]) {
   HttpBody body{static_cast<uint8_t*>(std::malloc(kFetchBodyLimit)), kFetchBodyLimit, 0};
   if (body.bytes == nullptr) return http_error_other;
-  uint32_t outcome = settings == nullptr ? http_get(url, body, abort) : http_get_for_test(url, *settings, body, abort);
+  uint32_t outcome = http_get(url, settings, body, abort);
   if (outcome == 200 && !sha256(body.bytes, body.length, digest)) outcome = http_error_other;
   if (outcome != 200) {
     std::free(body.bytes);
@@ -68,67 +67,56 @@ uint32_t get_and_digest(const char16_t* url, const HttpTestSettings* settings, c
 
 // net_fetch: the whole fetch. A malformed descriptor fails the call and keeps the
 // previous results; past that point the call succeeds, with NIL after a failure.
-int32_t fetch_url(FetchState& fetch, const Machine& machine, int64_t x, int64_t* result,
-                  const HttpTestSettings* settings) {
+int32_t fetch_url(FetchState& fetch, const Machine& machine, int64_t x, int64_t* result) {
   char16_t url[kMaxUrlLength + 1];
   if (!read_url(machine, x, url)) return 0;
   forget_body(fetch);
   uint8_t* buffer = nullptr;
   uint64_t length = 0;
   uint8_t digest[kSha256Length];
-  fetch.fetch_status = get_and_digest(url, settings, fetch.abort, buffer, length, digest);
-  if (fetch.fetch_status != 200) {
+  fetch.status = get_and_digest(url, fetch.http, fetch.abort, buffer, length, digest);
+  if (fetch.status != 200) {
     *result = NIL;
     return 1;
   }
-  fetch.fetch_body = buffer;
-  fetch.fetch_length = length;
-  for (size_t i = 0; i < kSha256Length; ++i) fetch.fetch_digest[i] = digest[i];
+  fetch.body = buffer;
+  fetch.length = length;
+  for (size_t i = 0; i < kSha256Length; ++i) fetch.digest[i] = digest[i];
   *result = static_cast<int64_t>(length);
   return 1;
 }
 
 int32_t body_byte(FetchState& fetch, int64_t x, int64_t* result) {
   if (x < 0 && x != NIL) return 0;
-  const uint64_t index = x == NIL ? fetch.fetch_position : static_cast<uint64_t>(x);
-  if (index >= fetch.fetch_length) return 0;
-  *result = fetch.fetch_body[index];
-  fetch.fetch_position = index + 1;
+  const uint64_t index = x == NIL ? fetch.position : static_cast<uint64_t>(x);
+  if (index >= fetch.length) return 0;
+  *result = fetch.body[index];
+  fetch.position = index + 1;
   return 1;
 }
 
 int32_t digest_byte(const FetchState& fetch, int64_t x, int64_t* result) {
-  if (static_cast<uint64_t>(x) >= kSha256Length || fetch.fetch_status != 200) return 0;
-  *result = fetch.fetch_digest[x];
+  if (static_cast<uint64_t>(x) >= kSha256Length || fetch.status != 200) return 0;
+  *result = fetch.digest[x];
   return 1;
-}
-
-int32_t serve(FetchState& state, const Machine& machine, int64_t type, int64_t x, int64_t* result,
-              const HttpTestSettings* settings) {
-  switch (type) {
-    case host_call::net_fetch:
-      return fetch_url(state, machine, x, result, settings);
-    case host_call::net_body_byte:
-      return body_byte(state, x, result);
-    case host_call::net_status:
-      *result = state.fetch_status;
-      return 1;
-    case host_call::net_digest_byte:
-      return digest_byte(state, x, result);
-    default:
-      return 0;
-  }
 }
 
 }  // namespace
 
 int32_t fetch_service(FetchState& fetch, const Machine& machine, int64_t type, int64_t x, int64_t* result) {
-  return serve(fetch, machine, type, x, result, nullptr);
-}
-
-int32_t fetch_service_for_test(FetchState& fetch, const Machine& machine, int64_t type, int64_t x, int64_t* result,
-                               const HttpTestSettings& settings) {
-  return serve(fetch, machine, type, x, result, &settings);
+  switch (type) {
+    case host_call::net_fetch:
+      return fetch_url(fetch, machine, x, result);
+    case host_call::net_body_byte:
+      return body_byte(fetch, x, result);
+    case host_call::net_status:
+      *result = fetch.status;
+      return 1;
+    case host_call::net_digest_byte:
+      return digest_byte(fetch, x, result);
+    default:
+      return 0;
+  }
 }
 
 bool fetch_group_service(HostState& state, int64_t type, int64_t x, int64_t /*y*/, int64_t& result) {
@@ -137,7 +125,7 @@ bool fetch_group_service(HostState& state, int64_t type, int64_t x, int64_t /*y*
 
 void fetch_release(FetchState& fetch) {
   forget_body(fetch);
-  for (uint8_t& byte : fetch.fetch_digest) byte = 0;
+  for (uint8_t& byte : fetch.digest) byte = 0;
 }
 
 }  // namespace quill

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "cpu/machine.h"
+#include "platform/http.h"
 
 namespace quill {
 
@@ -14,11 +15,12 @@ inline constexpr uint64_t kFetchBodyLimit = 65'536;
 
 // The results of the most recent fetch; all zero (no body, status 0) at start.
 struct FetchState {
-  uint8_t* fetch_body = nullptr;  // heap buffer of the last successful fetch, owned here
-  uint64_t fetch_length = 0;      // bytes in fetch_body
-  uint64_t fetch_position = 0;    // next byte for sequential reads
-  uint8_t fetch_digest[32] = {};  // SHA-256 of the last successful body
-  uint32_t fetch_status = 0;      // 200, the HTTP status of another reply, an error number, or 1
+  uint8_t* body = nullptr;  // heap buffer of the last successful fetch, owned here
+  uint64_t length = 0;      // bytes in body
+  uint64_t position = 0;    // next byte for sequential reads
+  uint8_t digest[32] = {};  // SHA-256 of the last successful body
+  uint32_t status = 0;      // 200, the HTTP status of another reply, an error number, or 1
+  HttpSettings http;        // the GETs' time-outs and trust; tests shorten and replace them
   // When set (before the runner starts), a fetch in progress gives up with the
   // time-out number as soon as it reads non-zero: the processor's quit flag.
   const std::atomic<int32_t>* abort = nullptr;

@@ -88,9 +88,9 @@ bool hold(HostState& state, int64_t& result) {
 bool release(HostState& state, int64_t& result) {
   if (state.hold_depth == 0) return false;
   state.hold_depth -= 1;
-  if (state.hold_depth == 0 && state.frame_dirty != 0) {
+  if (state.hold_depth == 0 && state.frame_dirty) {
     state.frame_counter += 1;
-    state.frame_dirty = 0;
+    state.frame_dirty = false;
   }
   result = state.hold_depth;
   return true;
@@ -183,7 +183,7 @@ void mark_drawn(HostState& state) {
   if (state.hold_depth == 0) {
     state.frame_counter += 1;
   } else {
-    state.frame_dirty = 1;
+    state.frame_dirty = true;
   }
 }
 

@@ -10,7 +10,7 @@ namespace quill {
 bool host_state_init(HostState& state, Machine& machine) {
   if (!lock_init(state.lock)) return false;
   state.machine = &machine;
-  state.cores_enabled = 1;
+  state.cores_enabled = true;
   state.speed = kDefaultSpeed;
   framebuffer_init(state);
   state.start_ns = clock_now_ns();

@@ -33,7 +33,7 @@ struct CoreSlot {
   PlatformThread thread;                   // kept after the core ends, until restart or shutdown
   HostState* host = nullptr;               // for the lock, speed and speed_changes
   std::atomic<int32_t> stop_requested{0};  // exchange to write, load to read
-  int32_t state = core_idle;               // CoreState; under the lock
+  CoreState state = core_idle;             // under the lock
   int64_t result = NIL;                    // the accumulator at a halt; under the lock
   uint64_t executed_snapshot = 0;          // refreshed after each batch; under the lock
   uint64_t budget = 0;                     // most instructions the core may execute
@@ -54,13 +54,13 @@ struct HostState {
   FetchState fetch;  // main runner thread only
 
   uint32_t hold_depth = 0;  // under the lock
-  int32_t frame_dirty = 0;  // drawn during a hold; under the lock
+  bool frame_dirty = false;  // drawn during a hold; under the lock
 
   // Key queue: a ring written by the window thread, read by host calls (under the lock).
   int64_t key_queue[kKeyQueueCapacity] = {};
   uint32_t key_head = 0;
   uint32_t key_count = 0;
-  int32_t waiting_for_key = 0;
+  bool waiting_for_key = false;
 
   uint64_t speed = kDefaultSpeed;  // written under the lock by the runner thread only
   uint64_t speed_changes = 0;      // likewise
@@ -70,13 +70,16 @@ struct HostState {
 
   uint64_t fb_cursor = 0;  // pixel index for fb_set_cursor / fb_cursor_run; under the lock
 
-  int32_t halt_request = 0;  // set by the halt call, never cleared
+  bool halt_request = false;  // set by the halt call, never cleared
 
-  int32_t cores_enabled = 0;  // 1 once initialised: shutdown then stops and joins the cores
+  bool cores_enabled = false;  // once initialised: shutdown then stops and joins the cores
   // Set by the user's stop and at shutdown, never cleared: from then on a start
   // leaves its core's stop flag set, so the core ends before its first batch.
   std::atomic<int32_t> cores_stopped{0};
   CoreSlot cores[kCoreCount];
+  // The thread procedure a core start runs on its slot; the runner sets it
+  // (processor_init), so the host calls need no runner. Unset, a start fails.
+  ThreadProc core_thread = nullptr;
 };
 
 // Prepares a constructed HostState for `machine`: the lock, the initial colour

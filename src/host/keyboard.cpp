@@ -11,7 +11,7 @@ bool push_key(HostState& state, const std::atomic<int32_t>& quit_requested, Plat
     if (state.key_count == kKeyQueueCapacity) return false;
     state.key_queue[(state.key_head + state.key_count) % kKeyQueueCapacity] = code;
     state.key_count += 1;
-    state.waiting_for_key = 0;
+    state.waiting_for_key = false;
   }
   event_signal(wake_event);
   return true;
@@ -19,7 +19,7 @@ bool push_key(HostState& state, const std::atomic<int32_t>& quit_requested, Plat
 
 bool waiting_for_key(HostState& state) {
   LockGuard guard(state.lock);
-  return state.waiting_for_key != 0;
+  return state.waiting_for_key;
 }
 
 bool keyboard_service(HostState& state, int64_t type, int64_t /*x*/, int64_t /*y*/, int64_t& result) {
@@ -41,7 +41,7 @@ bool keyboard_service(HostState& state, int64_t type, int64_t /*x*/, int64_t /*y
       result = 1;
       return true;
     case host_call::kbd_wait:
-      state.waiting_for_key = state.key_count == 0 ? 1 : 0;
+      state.waiting_for_key = state.key_count == 0;
       request_yield(*state.machine);
       result = 0;
       return true;

@@ -106,7 +106,7 @@ bool system_service(HostState& state, int64_t type, int64_t x, int64_t y, int64_
     case host_call::sys_sleep:
       return sleep_service(state, x, result);
     case host_call::sys_halt:
-      state.halt_request = 1;
+      state.halt_request = true;
       request_yield(machine);
       result = 0;
       return true;

@@ -55,9 +55,20 @@ struct HttpBody {
   uint64_t length = 0;  // bytes received, written on success
 };
 
+// The time-outs of a GET and whose certificates it trusts. The emulator uses the
+// defaults; tests shorten the waits and trust the certificate of their local
+// server, the one reason the trust store can be replaced.
+struct HttpSettings {
+  uint32_t resolve_ms = 3'000;
+  uint32_t connect_ms = 5'000;
+  uint32_t send_ms = 5'000;
+  uint32_t receive_ms = 5'000;
+  uint32_t body_read_ms = 15'000;                  // from the first read of the body
+  const char* trusted_certificate_file = nullptr;  // PEM; replaces the system's trust store when set
+};
+
 // GETs the NUL-terminated `url` with user agent "Quillomar/1", no Accept header,
-// the system's proxy settings, verified TLS, the standard time-outs (resolve 3 s,
-// connect 5 s, send and receive 5 s, body 15 s from the first read) and up to 10
+// the system's proxy settings, verified TLS, the time-outs of `settings` and up to 10
 // redirects (never from https to http). Returns 200 with `body.length` set and the
 // body in `body.bytes`; another HTTP status (100 to 599) when the final reply was
 // not 200; or an HttpError. A body over `body.capacity` bytes fails with
@@ -66,6 +77,7 @@ struct HttpBody {
 // 200. Once `*abort` (when given) reads non-zero, the GET gives up within about a
 // second with http_error_timeout; another thread sets it to end a fetch early.
 // Blocks the calling thread; any one thread at a time.
-[[nodiscard]] uint32_t http_get(const char16_t* url, HttpBody& body, const std::atomic<int32_t>* abort);
+[[nodiscard]] uint32_t http_get(const char16_t* url, const HttpSettings& settings, HttpBody& body,
+                                const std::atomic<int32_t>* abort);
 
 }  // namespace quill

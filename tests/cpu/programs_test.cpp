@@ -1,11 +1,9 @@
 // Whole programs with their exact final state.
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
-
 #include "codec/packed.h"
 #include "cpu/step.h"
+#include "support/source_file.h"
 #include "support/test_memory.h"
 
 namespace quill {
@@ -55,10 +53,7 @@ TEST(WholeProgram, RunStopsWhereTheStepsStop) {
   EXPECT_EQ(m.pc, 12u);
 }
 
-std::string read_program(const char* name) {
-  std::ifstream in(std::string(QUILL_SOURCE_DIR) + "/programs/bench/" + name, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
+std::string read_program(const char* name) { return test::read_source_file(std::string("programs/bench/") + name); }
 
 // The benchmark loops: after the two-instruction prelude and k turns the counter
 // has gone down by k and the machine is back at the loop's head.

@@ -1,15 +1,13 @@
 // machine_run must leave exactly the state of a machine_step loop, batch by batch.
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
-
 #include "codec/packed.h"
 #include "cpu/decoded_table.h"
 #include "cpu/engine.h"
 #include "support/differential.h"
 #include "support/machine_compare.h"
 #include "support/program_generator.h"
+#include "support/source_file.h"
 
 namespace quill {
 namespace {
@@ -153,10 +151,7 @@ TEST(RunDifferential, PushesOntoOneStackAndRepeatedStoresMatchTheStepLoop) {
   }
 }
 
-std::string read_program(const char* name) {
-  std::ifstream in(std::string(QUILL_SOURCE_DIR) + "/programs/bench/" + name, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
+std::string read_program(const char* name) { return test::read_source_file(std::string("programs/bench/") + name); }
 
 TEST(RunDifferential, BenchmarkWorkloadsMatchTheStepLoop) {
   ProgramGenerator g(5);

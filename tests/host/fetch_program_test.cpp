@@ -7,7 +7,7 @@
 #include "codec/charset.h"
 #include "codec/literal.h"
 #include "cpu/step.h"
-#include "host/fetch_testing.h"
+#include "host/fetch_service.h"
 #include "support/program_builder.h"
 #include "support/test_http_server.h"
 #include "support/test_memory.h"
@@ -21,7 +21,6 @@ using test::TestMemory;
 struct Host {
   FetchState fetch;
   Machine* machine = nullptr;
-  HttpTestSettings settings;
 };
 
 int32_t fetch_hook(void* context, int64_t call, int64_t argument, int64_t* result) {
@@ -31,7 +30,7 @@ int32_t fetch_hook(void* context, int64_t call, int64_t argument, int64_t* resul
       (argument < 0 || !read_cell(host.machine->memory, host.machine->size, static_cast<uint64_t>(argument), x))) {
     return 0;
   }
-  return fetch_service_for_test(host.fetch, *host.machine, call, x, result, host.settings);
+  return fetch_service(host.fetch, *host.machine, call, x, result);
 }
 
 std::string literal(int64_t value) { return test::literal_symbols(value) + " "; }
@@ -52,7 +51,7 @@ TEST(FetchProgram, FetchesReadsAndDigestsThroughHostCalls) {
     Machine m = test::make_machine(memory);
     Host host;
     host.machine = &m;
-    if (secure) host.settings.trusted_certificate_file = certificate.c_str();
+    if (secure) host.fetch.http.trusted_certificate_file = certificate.c_str();
     m.host_hook = fetch_hook;
     m.host_context = &host;
     for (size_t i = 0; i < url.size(); ++i) {

@@ -8,11 +8,11 @@
 #include "codec/charset.h"
 #include "codec/literal.h"
 #include "cpu/step.h"
-#include "host/fetch_testing.h"
+#include "host/fetch_service.h"
 #include "host/host_calls.h"
 #include "support/test_http_server.h"
-#include "support/test_process.h"
 #include "support/test_memory.h"
+#include "support/test_process.h"
 
 namespace quill {
 namespace {
@@ -35,8 +35,6 @@ struct Fixture {
   TestMemory memory{60'000};
   Machine machine = test::make_machine(memory);
   FetchState fetch;
-  HttpTestSettings settings;
-  bool use_test_settings = false;
 
   ~Fixture() { fetch_release(fetch); }
 
@@ -58,8 +56,7 @@ struct Fixture {
   static constexpr int64_t kFailed = 999'999'999'999;
   int64_t call(int64_t type, int64_t x) {
     int64_t result = NIL;
-    const int32_t ok = use_test_settings ? fetch_service_for_test(fetch, machine, type, x, &result, settings)
-                                         : fetch_service(fetch, machine, type, x, &result);
+    const int32_t ok = fetch_service(fetch, machine, type, x, &result);
     return ok ? result : kFailed;
   }
   int64_t fetch_url(const std::string& url) {
@@ -101,7 +98,7 @@ TEST(FetchService, StoresBodiesUpToTheLimitWithTheirDigest) {
   EXPECT_EQ(f.call(kStatus, NIL), 1);
   EXPECT_EQ(f.call(kBodyByte, 0), Fixture::kFailed);
   EXPECT_EQ(f.call(kDigestByte, 0), Fixture::kFailed);
-  EXPECT_EQ(f.fetch.fetch_body, nullptr);
+  EXPECT_EQ(f.fetch.body, nullptr);
 }
 
 TEST(FetchService, ReadsTheBodyInTurnOrByIndex) {
@@ -146,8 +143,7 @@ TEST(FetchService, AFailedFetchKeepsItsStatusAndDropsTheOldBody) {
   EXPECT_EQ(f.fetch_url("http://127.0.0.1:" + std::to_string(test::closed_port()) + "/"), NIL);
   EXPECT_EQ(f.call(kStatus, NIL), 12029);
 
-  f.use_test_settings = true;
-  f.settings.receive_ms = 300;
+  f.fetch.http.receive_ms = 300;
   EXPECT_EQ(f.fetch_url(server.url("/stall")), NIL);
   EXPECT_EQ(f.call(kStatus, NIL), 12002);
 }
@@ -181,8 +177,7 @@ TEST(FetchService, FetchesOverHttpsWithATrustedCertificateOnly) {
   // Wine names this failure ERROR_WINHTTP_SECURE_CHANNEL_ERROR.
   EXPECT_EQ(f.call(kStatus, NIL), test::running_under_wine() ? 12157 : 12175);
   const std::string certificate = server.certificate_file();
-  f.use_test_settings = true;
-  f.settings.trusted_certificate_file = certificate.c_str();
+  f.fetch.http.trusted_certificate_file = certificate.c_str();
   EXPECT_EQ(f.fetch_url(server.url("/abc")), 3);
   EXPECT_EQ(f.call(kDigestByte, 0), kAbcDigest[0]);
 }

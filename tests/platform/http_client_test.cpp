@@ -8,7 +8,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/http_testing.h"
+#include "platform/http.h"
 #include "support/test_http_server.h"
 #include "support/test_process.h"
 
@@ -20,8 +20,8 @@ using test::http_reply;
 using test::TestHttpServer;
 
 // Short waits, so that the stalling servers cost a second, not minutes.
-HttpTestSettings quick(const char* certificate = nullptr) {
-  HttpTestSettings s;
+HttpSettings quick(const char* certificate = nullptr) {
+  HttpSettings s;
   s.connect_ms = 2'000;
   s.receive_ms = 300;
   s.body_read_ms = 600;
@@ -40,12 +40,12 @@ struct Got {
   std::string body;
 };
 
-Got get(const std::u16string& url, const HttpTestSettings& settings = quick(),
+Got get(const std::u16string& url, const HttpSettings& settings = quick(),
         const std::atomic<int32_t>* abort = nullptr) {
   std::vector<uint8_t> buffer(65'536, 0xEE);
   HttpBody body{buffer.data(), buffer.size(), 0};
   Got got;
-  got.outcome = http_get_for_test(url.c_str(), settings, body, abort);
+  got.outcome = http_get(url.c_str(), settings, body, abort);
   if (got.outcome == 200) got.body.assign(buffer.begin(), buffer.begin() + static_cast<long>(body.length));
   return got;
 }
@@ -112,7 +112,7 @@ TEST(HttpClient, EndlessHeadersAndTrailersOverflow) {
   server.route("/headers", Behaviour::endless, "HTTP/1.1 200 OK\r\n" + line);
   server.route("/trailers", Behaviour::endless,
                "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n3\r\nabc\r\n0\r\n" + line);
-  HttpTestSettings settings = quick();
+  HttpSettings settings = quick();
   settings.body_read_ms = 60'000;  // the limit, not the clock, must end them
   // Wine's client stops at the last chunk and never reads the trailers; it ignores
   // the header limit that Windows keeps, so endless headers would never end there.
@@ -185,7 +185,7 @@ TEST(HttpClient, GivesUpWhenAborted) {
   TestHttpServer server;
   ASSERT_TRUE(server.started());
   server.route("/trickle", Behaviour::trickle, http_reply(200, std::string(600, 't')));
-  HttpTestSettings patient = quick();
+  HttpSettings patient = quick();
   patient.receive_ms = 60'000;
   patient.body_read_ms = 120'000;
   std::atomic<int32_t> abort{1};

@@ -7,7 +7,7 @@
 
 #include "codec/literal.h"
 #include "host/dispatch.h"
-#include "host/processor.h"
+#include "runner/processor.h"
 #include "support/test_memory.h"
 
 namespace quill::test {

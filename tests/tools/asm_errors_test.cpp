@@ -20,7 +20,7 @@ void expect_errors(const std::vector<ErrorCase>& cases) {
   }
 }
 
-TEST(AsmErrors, Tokens) {
+TEST(AsmErrors, BadNumbersCharactersAndStringsNameTheirPlaceAndCause) {
   expect_errors({
       {"lit 12x", "1:7: 'x' is not a digit of this number"},
       {"lit 99999999999999999999", "1:5: number is too large"},
@@ -36,7 +36,7 @@ TEST(AsmErrors, Tokens) {
   });
 }
 
-TEST(AsmErrors, Expressions) {
+TEST(AsmErrors, BadExpressionsNameTheirPlaceAndCause) {
   std::string deep = "lit ";
   for (int i = 0; i < 70; ++i) deep += "1+(";
   deep += "1" + std::string(70, ')');
@@ -52,7 +52,7 @@ TEST(AsmErrors, Expressions) {
   });
 }
 
-TEST(AsmErrors, Statements) {
+TEST(AsmErrors, ReservedNamesWrongOperandCountsAndStrayTextNameTheirPlace) {
   expect_errors({
       {"nil: ret", "1:1: 'nil' is a reserved word"},
       {"acc = 5", "1:1: 'acc' is a reserved word"},
@@ -72,7 +72,7 @@ TEST(AsmErrors, Statements) {
   });
 }
 
-TEST(AsmErrors, Directives) {
+TEST(AsmErrors, MisusedDirectivesNameTheirPlaceAndCause) {
   expect_errors({
       {".raw 5", "1:6: expected a string in double quotes"},
       {".raw \"1a\"", "1:6: 'a' is not a tryte symbol"},
@@ -89,7 +89,7 @@ TEST(AsmErrors, Directives) {
   });
 }
 
-TEST(AsmErrors, Values) {
+TEST(AsmErrors, ValuesOutsideTheirRangeNameTheRange) {
   expect_errors({
       {"push 20", "1:6: stack operand must be 0 to 19, not 20"},
       {"cmp 1 2 3 nil", "1:11: stack operand must be 0 to 19, not nil"},
@@ -105,7 +105,7 @@ TEST(AsmErrors, Values) {
   });
 }
 
-TEST(AsmErrors, Layout) {
+TEST(AsmErrors, ProgramsPastMemoryOverlapsAndCirclesAreRefused) {
   expect_errors({
       {".org 63999999\nlit 5", "2:1: the program runs past the end of memory (64000000 trytes)"},
       {".org 0 - 1", "1:6: .org address must be 0 to 64000000, not -1"},
@@ -115,7 +115,7 @@ TEST(AsmErrors, Layout) {
   });
 }
 
-TEST(AsmErrors, FilesAndDefines) {
+TEST(AsmErrors, SelfIncludesMissingFilesAndRedefinedDefinesAreRefused) {
   TempFolder folder;
   folder.write("self.tasm", ".include \"self.tasm\"\n");
   AsmResult r;

@@ -4,12 +4,11 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
 #include <string>
 
 #include "host/host_calls.h"
 #include "host/key_codes.h"
+#include "support/source_file.h"
 #include "tools/asm/assembler.h"
 
 namespace quill {
@@ -17,20 +16,15 @@ namespace {
 
 const std::string kSource = std::string(QUILL_SOURCE_DIR) + "/";
 
-std::string read_file(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 TEST(Catalogue, CommittedFilesAreCurrent) {
   const char* const kHint = " is out of date: cmake --build --preset release --target catalogue";
-  EXPECT_EQ(read_file(kSource + catalogue::kHostInclude), catalogue::host_include())
+  EXPECT_EQ(test::read_whole_file(kSource + catalogue::kHostInclude), catalogue::host_include())
       << catalogue::kHostInclude << kHint;
-  EXPECT_EQ(read_file(kSource + catalogue::kKeysInclude), catalogue::keys_include())
+  EXPECT_EQ(test::read_whole_file(kSource + catalogue::kKeysInclude), catalogue::keys_include())
       << catalogue::kKeysInclude << kHint;
-  EXPECT_EQ(read_file(kSource + catalogue::kColorsInclude), catalogue::colors_include())
+  EXPECT_EQ(test::read_whole_file(kSource + catalogue::kColorsInclude), catalogue::colors_include())
       << catalogue::kColorsInclude << kHint;
-  const std::string doc = read_file(kSource + catalogue::kHostCallsDoc);
+  const std::string doc = test::read_whole_file(kSource + catalogue::kHostCallsDoc);
   std::string updated;
   ASSERT_TRUE(catalogue::with_call_tables(doc, updated)) << catalogue::kHostCallsDoc << " lacks a group's table";
   EXPECT_EQ(doc, updated) << catalogue::kHostCallsDoc << kHint;

@@ -63,7 +63,7 @@ TEST(RoundTrip, LabelsFromASymbolFileSplitInstructionsAndComeBack) {
   }
 }
 
-TEST(RoundTrip, BenchmarkWorkloads) {
+TEST(RoundTrip, BenchmarkWorkloadsDisassembleAndReassembleToThemselves) {
   for (const char* name : {"count_loop.tern", "call_loop.tern", "store_loop.tern"}) {
     std::vector<uint8_t> trits;
     std::string error;

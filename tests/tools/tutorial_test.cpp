@@ -2,8 +2,6 @@
 // and the tutorial shows them as they are.
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
 #include <string>
 
 #include "support/temp_folder.h"
@@ -13,11 +11,6 @@ namespace quill::test {
 namespace {
 
 const std::string kDocs = std::string(QUILL_SOURCE_DIR) + "/docs/";
-
-std::string read_file(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 struct Example {
   const char* name;
@@ -49,9 +42,9 @@ TEST(Tutorial, ExamplesAssembleAndRunAsDescribed) {
 }
 
 TEST(Tutorial, ShowsEachExampleAsItIs) {
-  const std::string tutorial = read_file(kDocs + "tutorial.md");
+  const std::string tutorial = test::read_whole_file(kDocs + "tutorial.md");
   for (const Example& e : kExamples) {
-    std::string source = read_file(kDocs + "examples/" + e.name + ".tasm");
+    std::string source = test::read_whole_file(kDocs + "examples/" + e.name + ".tasm");
     // The tutorial leaves out the leading comment lines.
     while (source.rfind(";", 0) == 0) source.erase(0, source.find('\n') + 1);
     EXPECT_NE(tutorial.find("```\n" + source + "```\n"), std::string::npos) << e.name;

@@ -9,10 +9,9 @@
 #include <utility>
 #include <vector>
 
-namespace quill {
+#include "codec/machine_memory.h"
 
-inline constexpr uint64_t kBootAddress = 216'679;
-inline constexpr uint64_t kMemoryTrytes = 64'000'000;
+namespace quill {
 
 struct AsmOptions {
   uint64_t origin = kBootAddress;                          // where code goes before any .org

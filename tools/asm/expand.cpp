@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "codec/machine_memory.h"
 #include "codec/packed.h"
 #include "codec/tryte.h"
 #include "tools/asm/literal_form.h"
@@ -9,8 +10,6 @@
 namespace quill::as {
 
 namespace {
-
-constexpr uint8_t kZeroTryte = 13;
 
 struct Value {
   int64_t v = 0;
@@ -221,7 +220,7 @@ void zero_fill(Builder& b) {
     b.error(b.s.target.where, "the zero fill count must not be negative");
     return;
   }
-  if (static_cast<uint64_t>(n.v) > 64'000'000) {
+  if (static_cast<uint64_t>(n.v) > kMemoryTrytes) {
     b.error(b.s.target.where, "the zero fill runs past the end of memory");
     return;
   }

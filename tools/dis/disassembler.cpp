@@ -14,7 +14,6 @@ namespace {
 
 constexpr size_t kRawPerLine = 32;
 constexpr size_t kCommentColumn = 32;
-constexpr uint8_t kZeroTryte = 13;
 
 struct Decoded {
   uint64_t length = 0;  // 0: does not decode as an instruction here
@@ -29,8 +28,6 @@ bool valid_name(const std::string& name) {
   return std::all_of(name.begin(), name.end(),
                      [](char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '.'; });
 }
-
-std::string value_text(int64_t v) { return v == NIL ? "nil" : std::to_string(v); }
 
 struct Disassembler {
   const uint8_t* memory;
@@ -139,6 +136,8 @@ struct Disassembler {
 };
 
 }  // namespace
+
+std::string value_text(int64_t value) { return value == NIL ? "nil" : std::to_string(value); }
 
 bool disassemble_instruction(const uint8_t* memory, uint64_t size, uint64_t address, std::string& text,
                              uint64_t& length) {

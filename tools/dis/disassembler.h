@@ -33,4 +33,8 @@ struct DisOptions {
 // The first address at or after `from` whose tryte is not the zero tryte; `size` when none is.
 [[nodiscard]] uint64_t first_nonzero_tryte(const uint8_t* memory, uint64_t size, uint64_t from);
 
+// A machine value as the disassembler, the trace and `quill run` write it: "nil"
+// or the decimal number.
+[[nodiscard]] std::string value_text(int64_t value);
+
 }  // namespace quill

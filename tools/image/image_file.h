@@ -7,11 +7,17 @@
 #include <string>
 #include <vector>
 
+#include "codec/machine_memory.h"
+
 namespace quill {
 
 enum class ImageFormat : uint8_t { text, trits };
 
-inline constexpr uint64_t kImageLineSymbols = 100;  // text images break lines every 100 trytes
+// The tools' text images break lines every 100 trytes, for people who read them.
+// The emulator's own save (codec/image_files.h) writes the whole memory as one
+// line instead: it is read back by machines, and leaving out the breaks keeps its
+// writer a plain chunk copy. Every reader accepts both.
+inline constexpr uint64_t kImageLineSymbols = 100;
 
 // "text" or "trits" into `out`; false for anything else.
 [[nodiscard]] bool parse_image_format(const std::string& name, ImageFormat& out);
@@ -25,13 +31,11 @@ inline constexpr uint64_t kImageLineSymbols = 100;  // text images break lines e
 [[nodiscard]] bool write_image_file(const std::string& path, const std::vector<uint8_t>& trytes, ImageFormat format,
                                     std::string& error);
 
-inline constexpr uint64_t kImageMaxTrytes = 64'000'000;  // the emulator's whole memory
-
 // Reads the image at `path` into `memory` as trit bytes (3 per tryte, as a machine
 // holds them). The format is the one the name asks for; a name that asks for none
 // in particular is read as trits only when every byte is a trit and no byte is
 // whitespace. False with `error` set for an unreadable or malformed file, or one
-// larger than kImageMaxTrytes; reading stops as soon as that shows.
+// larger than kMemoryTrytes; reading stops as soon as that shows.
 [[nodiscard]] bool read_image_file(const std::string& path, std::vector<uint8_t>& memory, std::string& error);
 
 // As read_image_file, straight into `memory` (room for `size` trytes) from tryte 0,

@@ -120,7 +120,7 @@ bool read_to_vector(const std::string& path, Reading reading, std::vector<uint8_
   InputFile in;
   if (!input_open(path, in, error)) return false;
   const uint64_t bytes = in.opened.size_bytes;
-  const uint64_t room = !in.opened.regular || bytes > kImageMaxTrytes ? kImageMaxTrytes : bytes > 0 ? bytes : 1;
+  const uint64_t room = !in.opened.regular || bytes > kMemoryTrytes ? kMemoryTrytes : bytes > 0 ? bytes : 1;
   auto* block = static_cast<uint8_t*>(std::malloc(3 * room));
   if (block == nullptr) {
     error = path + ": not enough memory to read it";

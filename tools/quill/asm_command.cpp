@@ -114,11 +114,8 @@ int write_outputs(const AsmRequest& request, const AsmResult& result) {
 
 int asm_command(const std::vector<std::string>& args) {
   ParsedArgs parsed;
+  if (int code = kExitOk; !parse_command("asm", kHelp, args, kOptions, parsed, code)) return code;
   std::string error;
-  if (!parse_args(args, kOptions, parsed, error)) return usage_error("asm", error);
-  for (const ParsedOption& o : parsed.options) {
-    if (o.name == "--help") return std::fputs(kHelp, stdout), kExitOk;
-  }
   AsmRequest request;
   if (const int code = read_request(parsed, request); code != kExitOk) return code;
   std::string source;

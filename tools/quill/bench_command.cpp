@@ -65,11 +65,9 @@ bool measure(const std::string& name, const std::vector<uint8_t>& program, uint6
 int bench_command(const std::vector<std::string>& args) {
   const std::vector<OptionDef> options = {{nullptr, "--seconds", true}, {"-h", "--help", false}};
   ParsedArgs parsed;
-  std::string error;
-  if (!parse_args(args, options, parsed, error)) return usage_error("bench", error);
+  if (int code = kExitOk; !parse_command("bench", kHelp, args, options, parsed, code)) return code;
   uint64_t seconds = 1;
   for (const ParsedOption& o : parsed.options) {
-    if (o.name == "--help") return std::fputs(kHelp, stdout), kExitOk;
     if (!parse_count(o.value, 600, seconds) || seconds == 0) {
       return usage_error("bench", "--seconds takes a whole number from 1 to 600");
     }
@@ -84,6 +82,7 @@ int bench_command(const std::vector<std::string>& args) {
   }
   for (const std::string& path : parsed.positional) {
     std::vector<uint8_t> program;
+    std::string error;
     if (!read_image_file(path, program, error)) return usage_error("bench", error);
     all_ran = measure(path, program, seconds) && all_ran;
   }

@@ -64,6 +64,23 @@ bool parse_args(const std::vector<std::string>& args, const std::vector<OptionDe
   return true;
 }
 
+bool parse_command(const char* command, const char* help, const std::vector<std::string>& args,
+                   const std::vector<OptionDef>& defs, ParsedArgs& out, int& exit_code) {
+  std::string error;
+  if (!parse_args(args, defs, out, error)) {
+    exit_code = usage_error(command, error);
+    return false;
+  }
+  for (const ParsedOption& o : out.options) {
+    if (o.name == "--help") {
+      std::fputs(help, stdout);
+      exit_code = kExitOk;
+      return false;
+    }
+  }
+  return true;
+}
+
 int usage_error(const char* command, const std::string& message) {
   std::fprintf(stderr, "quill %s: %s\nTry 'quill %s --help'.\n", command, message.c_str(), command);
   return kExitUsage;

@@ -35,6 +35,12 @@ struct ParsedArgs {
 [[nodiscard]] bool parse_args(const std::vector<std::string>& args, const std::vector<OptionDef>& defs,
                               ParsedArgs& out, std::string& error);
 
+// Every subcommand's start: splits `args` by `defs` into `out` and returns true to
+// go on. Returns false with `exit_code` set otherwise: kExitUsage after reporting
+// bad usage, or kExitOk after printing `help` to standard output for --help.
+[[nodiscard]] bool parse_command(const char* command, const char* help, const std::vector<std::string>& args,
+                                 const std::vector<OptionDef>& defs, ParsedArgs& out, int& exit_code);
+
 // Prints "quill COMMAND: MESSAGE" and the hint to use --help; returns kExitUsage.
 int usage_error(const char* command, const std::string& message);
 

@@ -65,11 +65,8 @@ int read_request(const ParsedArgs& parsed, DisRequest& request) {
 
 int dis_command(const std::vector<std::string>& args) {
   ParsedArgs parsed;
+  if (int code = kExitOk; !parse_command("dis", kHelp, args, kOptions, parsed, code)) return code;
   std::string error;
-  if (!parse_args(args, kOptions, parsed, error)) return usage_error("dis", error);
-  for (const ParsedOption& o : parsed.options) {
-    if (o.name == "--help") return std::fputs(kHelp, stdout), kExitOk;
-  }
   DisRequest request;
   if (const int code = read_request(parsed, request); code != kExitOk) return code;
   std::vector<uint8_t> memory;

@@ -9,32 +9,38 @@
 
 namespace {
 
-constexpr char kHelp[] = R"(Usage: quill COMMAND [OPTIONS] [ARGUMENTS]
+constexpr char kUsage[] = R"(Usage: quill COMMAND [OPTIONS] [ARGUMENTS]
 
 The toolchain of the Quillomar ternary computer.
 
 Commands:
-  asm     assemble a source file into a memory image
-  dis     disassemble a memory image into source
-  run     run a memory image without a window (keys, screenshot, trace, JSON)
-  bench   measure the processor's speed in instructions per second
-  help    show this help, or a command's help: quill help COMMAND
+)";
+
+constexpr char kClosing[] = R"(  help    show this help, or a command's help: quill help COMMAND
 
 Run 'quill COMMAND --help' for a command's options. Exit codes: 0 success,
 1 failure, 2 bad usage.
 )";
 
+// Every command: its name, the line `quill help` prints for it, and its entry.
 struct Command {
   const char* name;
+  const char* summary;
   int (*run)(const std::vector<std::string>&);
 };
 
 constexpr Command kCommands[] = {
-    {"asm", quill::cli::asm_command},
-    {"dis", quill::cli::dis_command},
-    {"run", quill::cli::run_command},
-    {"bench", quill::cli::bench_command},
+    {"asm", "assemble a source file into a memory image", quill::cli::asm_command},
+    {"dis", "disassemble a memory image into source", quill::cli::dis_command},
+    {"run", "run a memory image without a window (keys, screenshot, trace, JSON)", quill::cli::run_command},
+    {"bench", "measure the processor's speed in instructions per second", quill::cli::bench_command},
 };
+
+void print_help(std::FILE* to) {
+  std::fputs(kUsage, to);
+  for (const Command& c : kCommands) std::fprintf(to, "  %-7s %s\n", c.name, c.summary);
+  std::fputs(kClosing, to);
+}
 
 const Command* find_command(const std::string& name) {
   for (const Command& c : kCommands) {
@@ -49,7 +55,7 @@ int main(int argc, char** argv) {
   using namespace quill::cli;
   const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
   if (args.empty()) {
-    std::fputs(kHelp, stderr);
+    print_help(stderr);
     return kExitUsage;
   }
   const std::string& name = args[0];
@@ -59,7 +65,7 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "quill: no command '%s'\n", args[1].c_str());
       return kExitUsage;
     }
-    std::fputs(kHelp, stdout);
+    print_help(stdout);
     return kExitOk;
   }
   if (name == "--version") {

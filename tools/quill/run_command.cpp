@@ -1,14 +1,16 @@
 // quill run: boots a memory image on the headless host (the application's runner,
 // host services, cores and fetch, without a window) and reports how it ended.
+#include <sys/stat.h>
+
 #include <cinttypes>
 #include <cstdio>
-#include <sys/stat.h>
 
 #include "codec/image_files.h"
 #include "host/framebuffer.h"
-#include "host/headless.h"
 #include "host/keyboard.h"
 #include "platform/clock.h"
+#include "runner/headless.h"
+#include "tools/dis/disassembler.h"
 #include "tools/image/image_file.h"
 #include "tools/image/output_file.h"
 #include "tools/image/png.h"
@@ -97,7 +99,7 @@ int add_keys(const std::string& script, RunRequest& request) {
 
 int read_option(const ParsedOption& o, RunRequest& request) {
   HeadlessOptions& run = request.options;
-  if (o.name == "--entry" && !parse_count(o.value, kMainMemoryTrytes - 1, run.boot_address)) {
+  if (o.name == "--entry" && !parse_count(o.value, kMemoryTrytes - 1, run.boot_address)) {
     return usage_error("run", "bad --entry address (0 to 63999999)");
   }
   if (o.name == "--steps" && (!parse_count(o.value, UINT64_MAX, run.step_limit) || run.step_limit == 0)) {
@@ -108,7 +110,8 @@ int read_option(const ParsedOption& o, RunRequest& request) {
     return usage_error("run", "bad --seconds (a positive number, at most three decimals)");
   }
   if (o.name == "--break") {
-    if (!parse_count(o.value, kMainMemoryTrytes - 1, request.break_address)) return usage_error("run", "bad --break address");
+    if (!parse_count(o.value, kMemoryTrytes - 1, request.break_address))
+      return usage_error("run", "bad --break address");
     request.break_set = true;
   }
   if (o.name == "--keys") return add_keys(o.value, request);
@@ -124,21 +127,19 @@ int read_option(const ParsedOption& o, RunRequest& request) {
   return kExitOk;
 }
 
-int read_request(const std::vector<std::string>& args, RunRequest& request, bool& help) {
+// False with `exit_code` set when the run ends here (bad usage, --help).
+bool read_request(const std::vector<std::string>& args, RunRequest& request, int& exit_code) {
   ParsedArgs parsed;
-  std::string error;
-  if (!parse_args(args, kOptions, parsed, error)) return usage_error("run", error);
+  if (!parse_command("run", kHelp, args, kOptions, parsed, exit_code)) return false;
   for (const ParsedOption& o : parsed.options) {
-    if (o.name == "--help") return help = true, kExitOk;
-  }
-  for (const ParsedOption& o : parsed.options) {
-    if (const int code = read_option(o, request); code != kExitOk) return code;
+    if ((exit_code = read_option(o, request)) != kExitOk) return false;
   }
   if (parsed.positional.size() != 1) {
-    return usage_error("run", parsed.positional.empty() ? "no image given" : "more than one image given");
+    exit_code = usage_error("run", parsed.positional.empty() ? "no image given" : "more than one image given");
+    return false;
   }
   request.image = parsed.positional[0];
-  return kExitOk;
+  return true;
 }
 
 bool is_folder(const std::string& path) {
@@ -189,8 +190,6 @@ EndReason own_end(const Machine& machine, const RunRequest& request, const RunWa
   if (!machine_stopped(machine) && limit != 0 && machine.executed >= limit) return EndReason::steps;
   return EndReason::machine;
 }
-
-std::string value_text(int64_t v) { return v == NIL ? "nil" : std::to_string(v); }
 
 void report(const Machine& machine, uint64_t frame_counter, EndReason reason, bool json) {
   static constexpr const char* kReasons[] = {"", "at the step limit", "at the time limit",
@@ -267,13 +266,9 @@ int run_loaded(HeadlessHost& host, RunRequest& request) {
 
 int run_command(const std::vector<std::string>& args) {
   RunRequest request;
-  bool help = false;
-  if (const int code = read_request(args, request, help); code != kExitOk || help) {
-    if (help) std::fputs(kHelp, stdout);
-    return code;
-  }
+  if (int code = kExitOk; !read_request(args, request, code)) return code;
   HeadlessHost host;
-  if (!headless_create(host, kMainMemoryTrytes)) return failure("run", "out of memory");
+  if (!headless_create(host, kMemoryTrytes)) return failure("run", "out of memory");
   int code = load_image(host, request.image);
   if (code == kExitOk) code = run_loaded(host, request);
   headless_destroy(host);

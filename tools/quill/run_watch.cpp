@@ -21,7 +21,7 @@ std::string trace_line(uint64_t address, const std::string& text, const Machine&
   line += text;
   if (line.size() < 30) line.resize(30, ' ');
   line += " ; acc=";
-  line += machine.acc == NIL ? std::string("nil") : std::to_string(machine.acc);
+  line += value_text(machine.acc);
   line += " depth=";
   line += std::to_string(machine.depth);
   line += '\n';

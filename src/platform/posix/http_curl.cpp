@@ -25,16 +25,15 @@
 // callback, which sees trailers too, counts them and stops the reply at the same
 // 64 KB that the Windows client allows for headers.
 #include <curl/curl.h>
+#include <strings.h>
 
 #include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <strings.h>
 
 #include "platform/http.h"
-#include "platform/http_testing.h"
 
 namespace quill {
 namespace {
@@ -192,7 +191,7 @@ uint32_t outcome_of(CURLcode code) {
   }
 }
 
-bool configure(CURL* curl, const HttpTestSettings& settings, curl_slist* headers, Transfer& transfer) {
+bool configure(CURL* curl, const HttpSettings& settings, curl_slist* headers, Transfer& transfer) {
   bool ok = true;
   auto set = [&](CURLoption option, auto value) { ok = ok && curl_easy_setopt(curl, option, value) == CURLE_OK; };
   set(CURLOPT_USERAGENT, kUserAgent);
@@ -276,7 +275,7 @@ uint32_t request(CURL* curl, const char* url, uint64_t remaining_ms, Transfer& t
 }
 
 // Follows redirects from `url` (UTF-8) within one overall time limit.
-uint32_t run_get(CURL* curl, CURLU* location, const char* url, bool secure, const HttpTestSettings& settings,
+uint32_t run_get(CURL* curl, CURLU* location, const char* url, bool secure, const HttpSettings& settings,
                  HttpBody& body, const std::atomic<int32_t>* abort) {
   curl_slist* headers = curl_slist_append(nullptr, "Accept:");  // "Name:" removes libcurl's own header
   Transfer t;
@@ -372,7 +371,7 @@ char* request_url(const HttpUrl& url) {
   return text;
 }
 
-uint32_t get(const char16_t* url, const HttpTestSettings& settings, HttpBody& body, const std::atomic<int32_t>* abort) {
+uint32_t get(const char16_t* url, const HttpSettings& settings, HttpBody& body, const std::atomic<int32_t>* abort) {
   HttpUrl parts;
   const uint32_t parsed = http_parse_url(url, parts);
   if (parsed != 0) return parsed;
@@ -391,12 +390,8 @@ uint32_t get(const char16_t* url, const HttpTestSettings& settings, HttpBody& bo
 
 }  // namespace
 
-uint32_t http_get(const char16_t* url, HttpBody& body, const std::atomic<int32_t>* abort) {
-  return get(url, HttpTestSettings{}, body, abort);
-}
-
-uint32_t http_get_for_test(const char16_t* url, const HttpTestSettings& settings, HttpBody& body,
-                           const std::atomic<int32_t>* abort) {
+uint32_t http_get(const char16_t* url, const HttpSettings& settings, HttpBody& body,
+                  const std::atomic<int32_t>* abort) {
   return get(url, settings, body, abort);
 }
 

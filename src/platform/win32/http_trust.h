@@ -1,7 +1,8 @@
-// Tests only: trusting one certificate, read from a PEM file, in place of the
+// Trusting one certificate, read from a PEM file, in place of the
 // system's store. The handshake is told to accept an unknown authority, a name or
 // date mismatch and wrong usage, and the reply then counts only when the server
-// presented exactly that certificate. Only http_get_for_test reaches this.
+// presented exactly that certificate. Only a GET with
+// HttpSettings::trusted_certificate_file set reaches this; only the tests set it.
 #pragma once
 
 #include <windows.h>

@@ -7,11 +7,13 @@
 // synchronous calls wait up to a whole time-out for the server, and nothing short
 // of them can be interrupted safely. The caller waits for the worker, looking at
 // the abort flag every 50 ms, and when it is set stops waiting. The worker owns
-// copies of everything it uses (the URL, the settings, the test certificate, a
+// copies of everything it uses (the URL, the settings, the trusted certificate, a
 // body buffer of its own) and its handles; of what it shares with the caller, it
 // writes the outcome and the body before setting the `done` event, which the
 // caller reads only after that event; the `holders` count decides which of the
 // two frees the job. An abandoned worker ends within the time-outs by itself.
+#include "platform/http.h"
+
 #include <windows.h>
 #include <winhttp.h>
 
@@ -21,8 +23,6 @@
 #include <new>
 
 #include "platform/clock.h"
-#include "platform/http.h"
-#include "platform/http_testing.h"
 #include "platform/win32/http_trust.h"
 
 namespace quill {
@@ -117,7 +117,7 @@ uint32_t read_body(HINTERNET request, uint32_t body_read_ms, HttpBody& body) {
 }
 
 // Sends the request and takes the reply up to its body.
-uint32_t exchange(HINTERNET request, const HttpTestSettings& settings, const HttpTrust* trust, HttpBody& body) {
+uint32_t exchange(HINTERNET request, const HttpSettings& settings, const HttpTrust* trust, HttpBody& body) {
   if (trust != nullptr) http_trust_prepare(request);
   if (!WinHttpSendRequest(request, WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0, 0, 0) ||
       !WinHttpReceiveResponse(request, nullptr)) {
@@ -135,7 +135,7 @@ uint32_t exchange(HINTERNET request, const HttpTestSettings& settings, const Htt
   return read_body(request, settings.body_read_ms, body);
 }
 
-uint32_t get(const char16_t* url, const HttpTestSettings& settings, const HttpTrust* trust, HttpBody& body) {
+uint32_t get(const char16_t* url, const HttpSettings& settings, const HttpTrust* trust, HttpBody& body) {
   SetLastError(0);  // so that a failure reports its own error, never an older one
   auto* target = static_cast<Target*>(std::calloc(1, sizeof(Target)));  // all zero: an empty host and path
   if (target == nullptr) return http_error_other;
@@ -184,7 +184,7 @@ struct Job {
   std::atomic<int32_t> holders{2};  // the caller and the worker; the last to let go frees the job
   HANDLE done = nullptr;            // manual reset; set once outcome and body are final
   char16_t* url = nullptr;
-  HttpTestSettings settings;
+  HttpSettings settings;
   HttpTrust trust;  // empty: the system's store
   HttpBody body;    // the job's own buffer
   uint32_t outcome = http_error_other;
@@ -208,7 +208,7 @@ DWORD WINAPI run_job(LPVOID argument) {
 }
 
 // Fills a job for `url`; false when memory or the event is lacking.
-bool prepare_job(Job& job, const char16_t* url, const HttpTestSettings& settings, uint64_t capacity) {
+bool prepare_job(Job& job, const char16_t* url, const HttpSettings& settings, uint64_t capacity) {
   size_t length = 0;
   while (url[length] != u'\0') ++length;
   job.settings = settings;
@@ -222,7 +222,7 @@ bool prepare_job(Job& job, const char16_t* url, const HttpTestSettings& settings
 }
 
 // The GET on a worker, waited for until it ends or `*abort` is set.
-uint32_t get_abortable(const char16_t* url, const HttpTestSettings& settings, HttpBody& body,
+uint32_t get_abortable(const char16_t* url, const HttpSettings& settings, HttpBody& body,
                        const std::atomic<int32_t>& abort) {
   if (abort.load() != 0) return http_error_timeout;
   Job* job = new (std::nothrow) Job;
@@ -251,7 +251,7 @@ uint32_t get_abortable(const char16_t* url, const HttpTestSettings& settings, Ht
   return outcome;
 }
 
-uint32_t get_with(const char16_t* url, const HttpTestSettings& settings, HttpBody& body,
+uint32_t get_with(const char16_t* url, const HttpSettings& settings, HttpBody& body,
                   const std::atomic<int32_t>* abort) {
   if (abort != nullptr) return get_abortable(url, settings, body, *abort);
   if (settings.trusted_certificate_file == nullptr) return get(url, settings, nullptr, body);
@@ -264,12 +264,8 @@ uint32_t get_with(const char16_t* url, const HttpTestSettings& settings, HttpBod
 
 }  // namespace
 
-uint32_t http_get(const char16_t* url, HttpBody& body, const std::atomic<int32_t>* abort) {
-  return get_with(url, HttpTestSettings{}, body, abort);
-}
-
-uint32_t http_get_for_test(const char16_t* url, const HttpTestSettings& settings, HttpBody& body,
-                           const std::atomic<int32_t>* abort) {
+uint32_t http_get(const char16_t* url, const HttpSettings& settings, HttpBody& body,
+                  const std::atomic<int32_t>* abort) {
   return get_with(url, settings, body, abort);
 }
 

@@ -1,5 +1,7 @@
 // The thread of one auxiliary core: batches of machine_run paced against the
 // shared speed, with its own baseline and a 1 ms sleep as its only pause.
+#include "runner/core_runner.h"
+
 #include "cpu/pacing.h"
 #include "cpu/step.h"
 #include "host/cores.h"

@@ -4,10 +4,10 @@
 
 #include <vector>
 
-#include "host/headless.h"
 #include "host/host_calls.h"
 #include "host/keyboard.h"
 #include "platform/clock.h"
+#include "runner/headless.h"
 #include "support/program_builder.h"
 
 namespace quill {
@@ -122,7 +122,7 @@ TEST(WholeProgram, EveryHostServiceRunsHeadless) {
 
   const Machine& m = headless_machine(host);
   EXPECT_EQ(m.status, status_halted);
-  EXPECT_EQ(host.processor->host.halt_request, 1);
+  EXPECT_TRUE(host.processor->host.halt_request);
   ASSERT_EQ(program.kept, static_cast<int>(expected.results.size()));
   for (int i = 0; i < program.kept; ++i) {
     if (expected.results[i] != kCheckedApart) {

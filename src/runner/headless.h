@@ -10,13 +10,11 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "host/processor.h"
+#include "codec/machine_memory.h"
 #include "platform/event.h"
+#include "runner/processor.h"
 
 namespace quill {
-
-inline constexpr uint64_t kMainMemoryTrytes = 64'000'000;
-inline constexpr uint64_t kBootAddress = 216'679;
 
 struct HeadlessOptions {
   uint64_t boot_address = kBootAddress;

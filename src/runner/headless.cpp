@@ -1,4 +1,4 @@
-#include "host/headless.h"
+#include "runner/headless.h"
 
 #include <cstdlib>
 #include <new>

@@ -1,7 +1,8 @@
-#include "host/processor.h"
+#include "runner/processor.h"
 
 #include "host/cores.h"
 #include "host/keyboard.h"
+#include "runner/core_runner.h"
 
 namespace quill {
 
@@ -9,6 +10,7 @@ bool processor_init(Processor& processor, uint8_t* memory, uint64_t size) {
   machine_reset(processor.machine, memory, size);
   if (!host_state_init(processor.host, processor.machine)) return false;
   processor.host.fetch.abort = &processor.quit_requested;  // closing must not wait for a fetch
+  processor.host.core_thread = core_runner;
   return event_init(processor.wake_event);
 }
 

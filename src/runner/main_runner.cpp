@@ -5,8 +5,8 @@
 #include "cpu/pacing.h"
 #include "cpu/step.h"
 #include "host/keyboard.h"
-#include "host/processor.h"
 #include "platform/clock.h"
+#include "runner/processor.h"
 
 namespace quill {
 namespace {
@@ -33,9 +33,8 @@ void reset(Baseline& baseline, const Machine& machine) {
 // Steps 1 to 3 of an iteration: true when the runner ends here.
 bool should_end(Processor& processor) {
   Machine& machine = processor.machine;
-  const EndCheck check = runner_end_check(processor.quit_requested.load() != 0,
-                                          processor.stop_requested.load() != 0,
-                                          processor.host.halt_request != 0, machine.status);
+  const EndCheck check = runner_end_check(processor.quit_requested.load() != 0, processor.stop_requested.load() != 0,
+                                          processor.host.halt_request, machine.status);
   machine.status = check.status;
   if (check.ends) return true;
   return processor.step_limit != 0 && machine.executed >= processor.step_limit;

@@ -5,9 +5,9 @@
 #include <string>
 
 #include "codec/charset.h"
-#include "host/headless.h"
 #include "host/host_calls.h"
 #include "platform/clock.h"
+#include "runner/headless.h"
 #include "support/program_builder.h"
 #include "support/temp_folder.h"
 #include "support/test_http_server.h"
@@ -231,7 +231,7 @@ TEST(Runner, AJoinEndsAFetchInProgressAndStopsTheCores) {
   while (server.request_count() == 0) sleep_ms(1);
   headless_join(s.host);
   const HostState& host = s.host.processor->host;
-  EXPECT_EQ(host.fetch.fetch_status, 12002u);
+  EXPECT_EQ(host.fetch.status, 12002u);
   for (const CoreSlot& slot : host.cores) {
     EXPECT_FALSE(slot.thread.started);
     EXPECT_EQ(slot.state, core_failed);
