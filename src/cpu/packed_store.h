@@ -15,13 +15,16 @@
 namespace quill {
 
 namespace detail {
-// The six trit bytes of the two trytes whose base-27 digits are i / 27 and i % 27.
-constexpr std::array<std::array<uint8_t, 8>, 729> tryte_pair_table() {
-  std::array<std::array<uint8_t, 8>, 729> t{};
-  for (int i = 0; i < 729; ++i) {
-    for (int j = 0; j < 3; ++j) {
-      t[i][j] = static_cast<uint8_t>(kTritPattern[i / 27][j]);
-      t[i][3 + j] = static_cast<uint8_t>(kTritPattern[i % 27][j]);
+// The six trit bytes of the two trytes whose base-27 digits are i / 27 and i % 27,
+// in the order a little-endian store of the word puts them in memory, then two
+// zero bytes.
+static_assert(std::endian::native == std::endian::little, "stores write a word's low byte first");
+constexpr std::array<uint64_t, 729> tryte_pair_table() {
+  std::array<uint64_t, 729> t{};
+  for (unsigned i = 0; i < 729; ++i) {
+    for (unsigned j = 0; j < 3; ++j) {
+      t[i] |= uint64_t{static_cast<uint8_t>(kTritPattern[i / 27][j])} << (8 * j);
+      t[i] |= uint64_t{static_cast<uint8_t>(kTritPattern[i % 27][j])} << (8 * (3 + j));
     }
   }
   return t;
@@ -40,8 +43,24 @@ constexpr std::array<uint8_t, 65> packed_length_by_width() {
 }
 inline constexpr auto kLengthByWidth = packed_length_by_width();
 
-inline void put_pair(uint8_t* at, uint32_t pair) { std::memcpy(at, kTrytePair[pair].data(), 6); }
-inline void put_single(uint8_t* at, uint32_t pair) { std::memcpy(at, kTrytePair[pair].data() + 3, 3); }
+inline void put_bytes(uint8_t* at, uint64_t bits, unsigned n) { std::memcpy(at, &bits, n); }
+
+// The writes go from the first tryte to the last, each one store wide enough to
+// cover its trytes; the bytes a store writes past its trytes belong to the next
+// tryte, whose write comes later and replaces them. The last write covers exactly
+// its trytes, with two stores that overlap.
+inline void put_pair(uint8_t* at, uint32_t pair) { put_bytes(at, kTrytePair[pair], 8); }
+inline void put_lower(uint8_t* at, uint32_t pair) { put_bytes(at, kTrytePair[pair] >> 24, 4); }
+inline void put_last_pair(uint8_t* at, uint32_t pair) {
+  const uint64_t bits = kTrytePair[pair];
+  put_bytes(at, bits, 4);
+  put_bytes(at + 2, bits >> 16, 4);
+}
+inline void put_last_lower(uint8_t* at, uint32_t pair) {
+  const uint64_t bits = kTrytePair[pair];
+  put_bytes(at, bits >> 24, 2);
+  put_bytes(at + 1, bits >> 32, 2);
+}
 
 // Copies n (0..32) bytes with two fixed-size moves that overlap as needed, so no
 // length calls memcpy.
@@ -66,8 +85,10 @@ inline void copy_short(uint8_t* out, const uint8_t* from, unsigned n) {
 
 // write_packed(memory, size, address, value): K, or kPackedTooLarge writing nothing.
 [[nodiscard]] inline int store_packed(uint8_t* memory, uint64_t size, uint64_t address, int64_t value) {
+  using detail::put_last_lower;
+  using detail::put_last_pair;
+  using detail::put_lower;
   using detail::put_pair;
-  using detail::put_single;
   if (value < 0 || static_cast<uint64_t>(value) > kPackedMax) return kPackedTooLarge;
   const auto v = static_cast<uint64_t>(value);
   const unsigned guess = detail::kLengthByWidth[std::bit_width(v)];
@@ -82,24 +103,27 @@ inline void copy_short(uint8_t* out, const uint8_t* from, unsigned n) {
   uint8_t* out = memory + 3 * address;
   // clang-format off
   switch (k) {
-    case 1: put_single(out, p0); break;
-    case 2: put_pair(out, p0); break;
-    case 3: put_single(out, p1); put_pair(out + 3, p0); break;
-    case 4: put_pair(out, p1); put_pair(out + 6, p0); break;
-    case 5: put_single(out, p2); put_pair(out + 3, p1); put_pair(out + 9, p0); break;
-    case 6: put_pair(out, p2); put_pair(out + 6, p1); put_pair(out + 12, p0); break;
-    case 7: put_single(out, p3); put_pair(out + 3, p2); put_pair(out + 9, p1); put_pair(out + 15, p0); break;
-    case 8: put_pair(out, p3); put_pair(out + 6, p2); put_pair(out + 12, p1); put_pair(out + 18, p0); break;
+    case 1: put_last_lower(out, p0); break;
+    case 2: put_last_pair(out, p0); break;
+    case 3: put_lower(out, p1); put_last_pair(out + 3, p0); break;
+    case 4: put_pair(out, p1); put_last_pair(out + 6, p0); break;
+    case 5: put_lower(out, p2); put_pair(out + 3, p1); put_last_pair(out + 9, p0); break;
+    case 6: put_pair(out, p2); put_pair(out + 6, p1); put_last_pair(out + 12, p0); break;
+    case 7: put_lower(out, p3); put_pair(out + 3, p2); put_pair(out + 9, p1); put_last_pair(out + 15, p0); break;
+    case 8: put_pair(out, p3); put_pair(out + 6, p2); put_pair(out + 12, p1); put_last_pair(out + 18, p0); break;
     default: break;  // 0: nothing to write
   }
   // clang-format on
   return static_cast<int>(k);
 }
 
-// The last value a run of the engine stored and its packed trytes: programs fill
-// memory with one value again and again, and a repeat then costs a copy.
+// The value a run of the engine stored last and, once a value has been stored
+// twice in a row, its packed trytes: programs fill memory with one value again
+// and again, and a repeat then costs a copy. A value stored once is packed
+// straight into memory, so stores of changing values pay only the comparisons.
 struct PackedStoreMemo {
-  int64_t value = -1;  // no value stored yet (a negative value is never stored)
+  int64_t last = -1;   // the value stored last (a negative value is never stored)
+  int64_t value = -1;  // the value whose trytes are kept; -1 while there is none
   int k = 0;
   uint8_t bytes[3 * 8] = {};
 };
@@ -109,6 +133,10 @@ struct PackedStoreMemo {
                                            int64_t value) {
   if (value < 0) return kPackedTooLarge;  // also never matches the empty memo
   if (value != memo.value) {
+    if (value != memo.last) {
+      memo.last = value;
+      return store_packed(memory, size, address, value);
+    }
     const int k = store_packed(memo.bytes, 8, 0, value);
     if (k == kPackedTooLarge) return kPackedTooLarge;
     memo.value = value;

@@ -106,14 +106,14 @@ TEST(EnginePackedStore, WritesWhatWritePackedWrites) {
   for (uint64_t x = 12345; values.size() < 3000; x = x * 6364136223846793005u + 1442695040888963407u) {
     values.push_back(static_cast<int64_t>((x >> 20) % (kPackedMax + 2)));
   }
-  PackedStoreMemo memo;  // kept across values, each stored twice: a miss, then a hit
+  PackedStoreMemo memo;  // kept across values, each stored thrice: packed, kept, copied
   for (const int64_t v : values) {
     for (uint64_t address : {0, 3, 12, 15, 16, 20}) {
       TestMemory a(20), b(20), c(20);
       const int expected = write_packed(a.data(), a.size, address, v);
       ASSERT_EQ(store_packed(b.data(), b.size, address, v), expected) << v << " at " << address;
       ASSERT_EQ(a.bytes, b.bytes) << v << " at " << address;
-      for (int twice = 0; twice < 2; ++twice) {
+      for (int thrice = 0; thrice < 3; ++thrice) {
         ASSERT_EQ(store_packed_memo(memo, c.data(), c.size, address, v), expected) << v << " at " << address;
         ASSERT_EQ(a.bytes, c.bytes) << v << " at " << address;
       }

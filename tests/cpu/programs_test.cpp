@@ -61,7 +61,7 @@ TEST(BenchmarkWorkloads, LoopsCountDownAsDocumented) {
   struct Case {
     const char* file;
     uint64_t per_turn;
-  } cases[] = {{"count_loop.tern", 11}, {"call_loop.tern", 19}, {"store_loop.tern", 29}};
+  } cases[] = {{"count_loop.tern", 11}, {"call_loop.tern", 19}, {"store_loop.tern", 29}, {"store_count_loop.tern", 62}};
   for (const Case& c : cases) {
     TestMemory memory(10'000);
     ASSERT_TRUE(memory.load(read_program(c.file))) << c.file;

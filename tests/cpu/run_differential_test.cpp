@@ -155,7 +155,7 @@ std::string read_program(const char* name) { return test::read_source_file(std::
 
 TEST(RunDifferential, BenchmarkWorkloadsMatchTheStepLoop) {
   ProgramGenerator g(5);
-  for (const char* name : {"count_loop.tern", "call_loop.tern", "store_loop.tern"}) {
+  for (const char* name : {"count_loop.tern", "call_loop.tern", "store_loop.tern", "store_count_loop.tern"}) {
     const auto bytes = test::memory_with(read_program(name), 10'000);
     ASSERT_FALSE(bytes.empty()) << name;
     TwinMachine fast(bytes), reference(bytes);

@@ -64,7 +64,7 @@ TEST(RoundTrip, LabelsFromASymbolFileSplitInstructionsAndComeBack) {
 }
 
 TEST(RoundTrip, BenchmarkWorkloadsDisassembleAndReassembleToThemselves) {
-  for (const char* name : {"count_loop.tern", "call_loop.tern", "store_loop.tern"}) {
+  for (const char* name : {"count_loop.tern", "call_loop.tern", "store_loop.tern", "store_count_loop.tern"}) {
     std::vector<uint8_t> trits;
     std::string error;
     ASSERT_TRUE(read_image_file(std::string(QUILL_SOURCE_DIR) + "/programs/bench/" + name, trits, error)) << error;
@@ -76,7 +76,7 @@ TEST(RoundTrip, BenchmarkWorkloadsDisassembleAndReassembleToThemselves) {
 }
 
 TEST(RoundTrip, BenchmarkSourcesAssembleToTheWorkloadImages) {
-  for (const char* name : {"count_loop", "call_loop", "store_loop"}) {
+  for (const char* name : {"count_loop", "call_loop", "store_loop", "store_count_loop"}) {
     const std::string base = std::string(QUILL_SOURCE_DIR) + "/programs/bench/" + name;
     std::vector<uint8_t> trits;
     std::string error;
