@@ -121,7 +121,8 @@ void write_trit_part(void* argument) {
 void write_text_part(void* argument) {
   auto& w = *static_cast<ImageWrite*>(argument);
   char path[kPathCapacity];
-  w.written = join_image_path(path, w.folder, kTextFileName) && write_text_temporary(w.file, w.memory, w.size, path, w.size);
+  w.written =
+      join_image_path(path, w.folder, kTextFileName) && write_text_temporary(w.file, w.memory, w.size, path, w.size);
 }
 
 }  // namespace

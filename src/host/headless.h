@@ -45,7 +45,8 @@ struct HeadlessHost {
 [[nodiscard]] bool headless_create_unfilled(HeadlessHost& host, uint64_t size);
 
 // Loads the memory image files from `folder` (which ends in a separator or is empty),
-// setting the trytes after the image to zero, and, only when that succeeded, removes the temporaries an interrupted save left there.
+// setting the trytes after the image to zero, and, only when that succeeded,
+// removes the temporaries an interrupted save left there.
 [[nodiscard]] bool headless_load_folder(HeadlessHost& host, const char* folder);
 
 // Stores a text-image program (symbols, whitespace ignored) from `address`; false
