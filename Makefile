@@ -27,6 +27,7 @@ test-windows: windows
 
 bench: release
 	./build/release/bench/quill_bench
+	python3 bench/latency.py build/release
 
 # Needs clang (not part of `make test`): fuzzes machine_run against machine_step and
 # the assembler against the disassembler for a minute each, then the image readers

@@ -5,6 +5,7 @@
 
 #include "app/window.h"
 #include "codec/image_files.h"
+#include "platform/memory_block.h"
 #include "runner/headless.h"
 
 namespace quill {
@@ -16,7 +17,7 @@ void emulator_destroy(Emulator* emulator) {
   std::free(emulator->display_pixels);
   emulator->display_pixels = nullptr;
   processor_release(emulator->processor);  // stops and joins the cores too
-  std::free(emulator->memory);
+  memory_block_free(emulator->memory, kMainMemoryBytes);
   emulator->~Emulator();
   std::free(emulator);
   window_system_close();
@@ -29,14 +30,13 @@ bool emulator_prepare(Emulator& emulator) {
     window_note_failure("cannot tell the folder of the executable (its path must be shorter than 260 bytes)");
     return false;
   }
-  emulator.memory = static_cast<uint8_t*>(std::malloc(kMainMemoryBytes));
+  emulator.memory = static_cast<uint8_t*>(memory_block_allocate(kMainMemoryBytes));
   if (emulator.memory == nullptr) {
     window_note_failure("not enough memory for the machine");
     return false;
   }
-  fill_zero_trytes(emulator.memory, kMemoryTrytes);
   const bool ready = processor_init(emulator.processor, emulator.memory, kMemoryTrytes);
-  const bool loaded = ready && load_memory_files(emulator.memory, kMemoryTrytes, emulator.exe_folder);
+  const bool loaded = ready && load_memory_image(emulator.memory, kMemoryTrytes, emulator.exe_folder);
   emulator.display_pixels = static_cast<uint32_t*>(std::calloc(kPixelCount, sizeof(uint32_t)));
   if (!loaded || emulator.display_pixels == nullptr) {
     window_show_error(kLoadFailureMessage);

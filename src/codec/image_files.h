@@ -20,6 +20,11 @@ inline constexpr size_t kPathCapacity = 260;  // a joined path must fit with its
 // or is empty). True on success; on failure memory may be partly overwritten.
 [[nodiscard]] bool load_memory_files(uint8_t* memory, uint64_t size, const char* folder);
 
+// As load_memory_files into memory that need not hold anything yet (fresh pages
+// from memory_block_allocate): the trytes after the image are set to zero, so
+// nothing is written twice. On failure memory is partly unset.
+[[nodiscard]] bool load_memory_image(uint8_t* memory, uint64_t size, const char* folder);
+
 // The two halves of the load, on a file already open, which they close. Each fails
 // when the file's length now, or the number of bytes read, differs from its length
 // when it was opened: it was being rewritten.
@@ -29,8 +34,10 @@ inline constexpr size_t kPathCapacity = 260;  // a joined path must fit with its
 // Writes the trit file and then the text file into `folder`. Each is written to a
 // new temporary file beside it (".new" in place of ".txt"; beside the target when
 // the file is a symbolic link), forced to disk and renamed over the old one only
-// when complete, so a failed save leaves the previous file as it was. True only
-// when both were written.
+// when complete, so a failed save leaves the previous file as it was. The two are
+// written and synced at once (the text file on a second thread when one can be
+// started); the trit file is renamed first, and the text file only when the trit
+// file is in place. True only when both were written.
 [[nodiscard]] bool save_memory_files(const uint8_t* memory, uint64_t size, const char* folder);
 
 // Replaces the file at `path` with the first `count` trytes in the text format, the

@@ -33,12 +33,22 @@ bool replacement_open(FileReplacement& r, const char* path, TemporaryName naming
   return r.file != nullptr;
 }
 
-bool replacement_commit(FileReplacement& r) {
+bool replacement_commit(FileReplacement& r) { return replacement_finish(r) && replacement_install(r); }
+
+bool replacement_finish(FileReplacement& r) {
   const bool synced = platform_sync_file(r.file);
   const bool closed = std::fclose(r.file) == 0;
   r.file = nullptr;
-  if (synced && closed && platform_replace_file(r.temporary, r.target)) return true;
+  if (synced && closed) return true;
   const int error = errno;  // the caller may report why
+  (void)std::remove(r.temporary);
+  errno = error;
+  return false;
+}
+
+bool replacement_install(FileReplacement& r) {
+  if (platform_replace_file(r.temporary, r.target)) return true;
+  const int error = errno;
   (void)std::remove(r.temporary);
   errno = error;
   return false;

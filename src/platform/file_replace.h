@@ -37,7 +37,14 @@ struct FileReplacement {
 // with the temporary removed and the target as it was, when a step fails.
 [[nodiscard]] bool replacement_commit(FileReplacement& r);
 
-// Closes and removes the temporary; the target stays as it was.
+// The two halves of replacement_commit, for callers that sync several files before
+// renaming any: replacement_finish forces the temporary to disk and closes it;
+// replacement_install then renames it over the target (replacement_abandon instead
+// removes it). Each removes the temporary when it fails.
+[[nodiscard]] bool replacement_finish(FileReplacement& r);
+[[nodiscard]] bool replacement_install(FileReplacement& r);
+
+// Closes (when open) and removes the temporary; the target stays as it was.
 void replacement_abandon(FileReplacement& r);
 
 // Removes the temporary that an interrupted replacement of `path` left, if any.

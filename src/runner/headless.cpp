@@ -7,6 +7,7 @@
 #include "codec/text_image.h"
 #include "host/framebuffer.h"
 #include "platform/clock.h"
+#include "platform/memory_block.h"
 
 namespace quill {
 namespace {
@@ -19,8 +20,9 @@ void note_end(void* context) {
 
 }  // namespace
 
-bool headless_create(HeadlessHost& host, uint64_t size) {
-  host.memory = static_cast<uint8_t*>(std::malloc(3 * size));
+bool headless_create_unfilled(HeadlessHost& host, uint64_t size) {
+  host.memory = static_cast<uint8_t*>(memory_block_allocate(3 * size));
+  host.size = size;
   void* block = std::calloc(1, sizeof(Processor));
   if (host.memory == nullptr || block == nullptr) {
     std::free(block);
@@ -28,8 +30,6 @@ bool headless_create(HeadlessHost& host, uint64_t size) {
     return false;
   }
   host.processor = ::new (block) Processor;
-  host.size = size;
-  fill_zero_trytes(host.memory, size);
   if (!processor_init(*host.processor, host.memory, size) || !event_init(host.ended_event)) {
     headless_destroy(host);
     return false;
@@ -37,8 +37,14 @@ bool headless_create(HeadlessHost& host, uint64_t size) {
   return true;
 }
 
+bool headless_create(HeadlessHost& host, uint64_t size) {
+  if (!headless_create_unfilled(host, size)) return false;
+  fill_zero_trytes(host.memory, size);
+  return true;
+}
+
 bool headless_load_folder(HeadlessHost& host, const char* folder) {
-  if (!load_memory_files(host.memory, host.size, folder)) return false;
+  if (!load_memory_image(host.memory, host.size, folder)) return false;
   remove_stale_image_temporaries(folder);
   return true;
 }
@@ -95,7 +101,7 @@ void headless_destroy(HeadlessHost& host) {
     host.processor = nullptr;
   }
   event_destroy(host.ended_event);
-  std::free(host.memory);
+  memory_block_free(host.memory, 3 * host.size);
   host.memory = nullptr;
   host.size = 0;
 }

@@ -36,8 +36,15 @@ struct HeadlessHost {
 // when memory or a system object is lacking.
 [[nodiscard]] bool headless_create(HeadlessHost& host, uint64_t size);
 
-// Loads the memory image files from `folder` (which ends in a separator or is empty)
-// and, only when that succeeded, removes the temporaries an interrupted save left there.
+// As headless_create, but leaves the memory unset (zero bytes, not zero trytes)
+// for a load that sets all of it: headless_load_folder, or an image read from
+// tryte 0 followed by fill_zero_trytes of the rest. Filling 192 MB that the image
+// overwrites anyway would cost most of a short run.
+[[nodiscard]] bool headless_create_unfilled(HeadlessHost& host, uint64_t size);
+
+// Loads the memory image files from `folder` (which ends in a separator or is empty),
+// setting the trytes after the image to zero, and, only when that succeeded,
+// removes the temporaries an interrupted save left there.
 [[nodiscard]] bool headless_load_folder(HeadlessHost& host, const char* folder);
 
 // Stores a text-image program (symbols, whitespace ignored) from `address`; false

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cctype>
 #include <random>
 
@@ -155,6 +156,30 @@ std::string folder_of_length(const TempFolder& base, size_t length) {
   }
   EXPECT_EQ(path.size(), length);
   return path;
+}
+
+// Start-up loads into memory that holds nothing yet: the trytes after the image
+// must come out zero, and a trit file full of memory must leave nothing to fill.
+TEST(ImageLoad, LoadIntoUnsetMemoryZeroesTheTrytesAfterTheImage) {
+  struct Case {
+    const char* file;
+    std::string content;
+    const char* expected;  // symbols of all 6 trytes
+  };
+  const Case cases[] = {
+      {kTrits, "+++-.-", "+=...."},
+      {kTrits, repeat('+', 18), "++++++"},
+      {kText, " 0\nI\n", "0I...."},
+      {kText, "ABCDEF", "ABCDEF"},
+  };
+  for (const Case& c : cases) {
+    TempFolder folder;
+    TestMemory memory(6);
+    std::fill(memory.bytes.begin(), memory.bytes.end(), uint8_t{0});
+    folder.write(c.file, c.content);
+    ASSERT_TRUE(load_memory_image(memory.data(), memory.size, folder.path.c_str())) << c.content;
+    EXPECT_EQ(memory.symbols(0, 6), c.expected) << c.content;
+  }
 }
 
 TEST(ImageLoad, JoinedPathsMustFitWithoutTruncation) {

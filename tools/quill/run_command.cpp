@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "codec/image_files.h"
+#include "codec/tryte.h"
 #include "host/framebuffer.h"
 #include "host/keyboard.h"
 #include "platform/clock.h"
@@ -151,7 +152,8 @@ std::string with_separator(const std::string& folder) {
   return folder.empty() || folder.back() == '/' ? folder : folder + "/";
 }
 
-// Puts the image into the host's memory from address 0, as the emulator loads it.
+// Puts the image into the host's unfilled memory from address 0, as the emulator
+// loads it, and zero trytes after it.
 int load_image(HeadlessHost& host, const std::string& path) {
   if (is_folder(path)) {
     if (headless_load_folder(host, with_separator(path).c_str())) return kExitOk;
@@ -160,6 +162,7 @@ int load_image(HeadlessHost& host, const std::string& path) {
   uint64_t trytes = 0;
   std::string error;
   if (!read_image_into(path, host.memory, host.size, trytes, error)) return usage_error("run", error);
+  fill_zero_trytes(host.memory + 3 * trytes, host.size - trytes);
   return kExitOk;
 }
 
@@ -268,7 +271,7 @@ int run_command(const std::vector<std::string>& args) {
   RunRequest request;
   if (int code = kExitOk; !read_request(args, request, code)) return code;
   HeadlessHost host;
-  if (!headless_create(host, kMemoryTrytes)) return failure("run", "out of memory");
+  if (!headless_create_unfilled(host, kMemoryTrytes)) return failure("run", "out of memory");
   int code = load_image(host, request.image);
   if (code == kExitOk) code = run_loaded(host, request);
   headless_destroy(host);
