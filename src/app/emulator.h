@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "app/app_options.h"
 #include "host/processor.h"
 #include "platform/exe_path.h"
 
@@ -19,12 +20,16 @@ struct Emulator {
   void* window = nullptr;                   // the backend's window; null when there is none
   uint32_t* display_pixels = nullptr;       // the window's private 500 x 320 copy, painted outside the lock
   uint64_t painted_frame = 0;               // frame counter at the last paint
-  char exe_folder[kExeFolderCapacity] = {};  // the executable's folder with its separator, or empty
+  AppOptions options;                        // from the command line
+  char folder[kExeFolderCapacity] = {};      // the folder loaded from, with its separator, or empty
+  char save_folder[kExeFolderCapacity] = {};  // where the close saves, with its separator, or empty
+  bool saves = false;                        // false for an IMAGE without --save-to: the close writes nothing
 };
 
-// Runs the application from start-up to the saved memory; returns the exit code:
-// 0 when the memory image was saved at the end of a normal run, 1 otherwise.
-// First thread, once.
-[[nodiscard]] int emulator_main();
+// Runs the application from the command line (UTF-8 or the system's code page, as
+// the backend's file calls take them) to the saved memory; returns the exit code:
+// 0 at the end of a normal run whose memory was saved (or was not to be saved),
+// 2 for bad usage, 1 otherwise. First thread, once.
+[[nodiscard]] int emulator_main(int argc, const char* const* argv);
 
 }  // namespace quill

@@ -16,8 +16,6 @@
 namespace quill {
 namespace {
 
-constexpr int kClientWidth = 1000;
-constexpr int kClientHeight = 640;
 constexpr uint64_t kRepaintPeriodMs = 16;
 // The runner's end, posted from the runner thread. SDL's first user event number,
 // which only this window uses.
@@ -132,13 +130,17 @@ bool window_open(Emulator& emulator) {
     SDL_Quit();
     return false;
   }
-  SDL_Window* window = SDL_CreateWindow(kWindowTitle, SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, kClientWidth,
-                                        kClientHeight, SDL_WINDOW_RESIZABLE);
+  const uint32_t flags = SDL_WINDOW_RESIZABLE | (emulator.options.fullscreen ? uint32_t{SDL_WINDOW_FULLSCREEN_DESKTOP} : 0u);
+  const auto scale = static_cast<int>(emulator.options.scale);
+  SDL_Window* window = SDL_CreateWindow(kWindowTitle, SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED,
+                                        static_cast<int>(kPictureWidth) * scale, static_cast<int>(kPictureHeight) * scale,
+                                        flags);
   if (window == nullptr) {
     std::fprintf(stderr, "quillomar: cannot create the window: %s\n", SDL_GetError());
     SDL_Quit();
     return false;
   }
+  SDL_SetWindowMinimumSize(window, static_cast<int>(kPictureWidth), static_cast<int>(kPictureHeight));
   emulator.window = window;
   return true;
 }

@@ -18,8 +18,6 @@ namespace {
 
 constexpr wchar_t kClassName[] = L"QuillomarFramebuffer";
 constexpr wchar_t kWideTitle[] = L"Quillomar";
-constexpr LONG kClientWidth = 1000;
-constexpr LONG kClientHeight = 640;
 constexpr UINT_PTR kRepaintTimer = 1;
 constexpr UINT kRepaintPeriodMs = 16;
 // Sent by the runner thread as its last action.
@@ -123,6 +121,13 @@ LRESULT handle_message(Emulator& emulator, HWND window, UINT message, WPARAM wpa
       }
       return 0;
     case WM_LBUTTONDOWN: (void)SetFocus(window); return 0;
+    case WM_GETMINMAXINFO: {  // never smaller than the picture at scale 1
+      RECT outer{0, 0, static_cast<LONG>(kPictureWidth), static_cast<LONG>(kPictureHeight)};
+      (void)AdjustWindowRect(&outer, WS_OVERLAPPEDWINDOW, FALSE);
+      auto* limits = reinterpret_cast<MINMAXINFO*>(lparam);
+      limits->ptMinTrackSize = POINT{outer.right - outer.left, outer.bottom - outer.top};
+      return 0;
+    }
     case kRunnerEndedMessage: show_final_title(emulator, window); return 0;
     default: return DefWindowProcW(window, message, wparam, lparam);
   }
@@ -150,6 +155,26 @@ bool register_window_class(HINSTANCE instance) {
   return RegisterClassW(&window_class) != 0;
 }
 
+// Full screen is a borderless window over the whole monitor; leaving it restores
+// the framed window at the place it had.
+void set_fullscreen(HWND window, bool on) {
+  static WINDOWPLACEMENT framed{sizeof(WINDOWPLACEMENT)};
+  if (on) {
+    MONITORINFO monitor{sizeof(MONITORINFO)};
+    (void)GetWindowPlacement(window, &framed);
+    if (GetMonitorInfoW(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &monitor) == 0) return;
+    (void)SetWindowLongPtrW(window, GWL_STYLE, WS_POPUP | (GetWindowLongPtrW(window, GWL_STYLE) & WS_VISIBLE));
+    const RECT& area = monitor.rcMonitor;
+    (void)SetWindowPos(window, HWND_TOP, area.left, area.top, area.right - area.left, area.bottom - area.top,
+                       SWP_FRAMECHANGED | SWP_NOOWNERZORDER);
+  } else {
+    (void)SetWindowLongPtrW(window, GWL_STYLE, WS_OVERLAPPEDWINDOW | (GetWindowLongPtrW(window, GWL_STYLE) & WS_VISIBLE));
+    (void)SetWindowPlacement(window, &framed);
+    (void)SetWindowPos(window, nullptr, 0, 0, 0, 0,
+                       SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOOWNERZORDER | SWP_FRAMECHANGED);
+  }
+}
+
 }  // namespace
 
 void window_show_error(const char* text) {
@@ -168,7 +193,8 @@ bool window_open(Emulator& emulator) {
     window_note_failure("cannot register the window class");
     return false;
   }
-  RECT outer{0, 0, kClientWidth, kClientHeight};
+  const auto scale = static_cast<LONG>(emulator.options.scale);
+  RECT outer{0, 0, static_cast<LONG>(kPictureWidth) * scale, static_cast<LONG>(kPictureHeight) * scale};
   (void)AdjustWindowRect(&outer, WS_OVERLAPPEDWINDOW, FALSE);
   // The window procedure stores the handle in emulator.window on WM_NCCREATE.
   HWND window = CreateWindowExW(0, kClassName, kWideTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
@@ -180,6 +206,7 @@ bool window_open(Emulator& emulator) {
     return false;
   }
   emulator.window = window;
+  if (emulator.options.fullscreen) set_fullscreen(window, true);
   return true;
 }
 
