@@ -22,6 +22,7 @@ void emulator_destroy(Emulator* emulator) {
   emulator->display_pixels = nullptr;
   processor_release(emulator->processor);  // stops and joins the cores too
   std::free(emulator->memory);
+  platform_release_claim(emulator->claim);
   emulator->~Emulator();
   std::free(emulator);
   window_system_close();
@@ -71,10 +72,28 @@ bool choose_folders(Emulator& emulator, bool& usage_fault) {
   return true;
 }
 
+// Claims the folder's trit file, or its text file when there is no trit file. False
+// after a message when another emulator holds it; a folder without either goes on to
+// the load's own message.
+bool claim_folder(Emulator& emulator) {
+  for (const char* name : {kTritFileName, kTextFileName}) {
+    char path[kPathCapacity];
+    if (!join_image_path(path, emulator.folder, name)) continue;
+    const ClaimOutcome outcome = platform_claim_file(path, emulator.claim);
+    if (outcome == ClaimOutcome::claimed) return true;
+    if (outcome == ClaimOutcome::held_elsewhere) {
+      window_note_failure("another Quillomar is running the machine in this folder");
+      return false;
+    }
+  }
+  return true;
+}
+
 // Fills memory from the folder's files or from the IMAGE; false after showing why.
 bool load_memory(Emulator& emulator) {
   const char* image = emulator.options.target;
   if (image == nullptr || emulator.folder[0] != '\0') {
+    if (!claim_folder(emulator)) return false;
     if (load_memory_files(emulator.memory, kMainMemoryTrytes, emulator.folder)) return true;
     window_show_error(kLoadFailureMessage);
     return false;
@@ -113,20 +132,22 @@ bool emulator_prepare(Emulator& emulator) {
 // After the message loop: stops the runner and saves the memory it left, when the
 // loop ended normally. Returns the exit code.
 int emulator_finish(Emulator& emulator, bool closed_normally) {
-  // The runner ends before the window goes: its end hook wakes the window, which must
-  // still exist then (X reports BadWindow for a wake-up sent to a destroyed one).
   processor_join(emulator.processor);  // runner and cores ended: nothing changes the memory or competes with the save
   window_destroy(emulator);
   if (!closed_normally) return 1;
-  if (!emulator.saves) return 0;
-  if (!save_memory_files(emulator.memory, kMainMemoryTrytes, emulator.save_folder)) {
-    window_show_error(kSaveFailureMessage);
-    return 1;
-  }
-  return 0;
+  if (emulator_save(emulator)) return 0;
+  window_show_error(kSaveFailureMessage);
+  return 1;
 }
 
 }  // namespace
+
+bool emulator_save(Emulator& emulator) {
+  processor_join(emulator.processor);
+  if (!emulator.saves) return true;
+  platform_release_claim(emulator.claim);  // an open file could keep Windows from renaming over it
+  return save_memory_files(emulator.memory, kMainMemoryTrytes, emulator.save_folder);
+}
 
 int emulator_main(int argc, const char* const* argv) {
   AppOptions options;

@@ -2,10 +2,12 @@
 // window's message loop, shutdown. Shared by every window backend (window.h).
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 #include "app/app_options.h"
 #include "host/processor.h"
+#include "platform/file_claim.h"
 #include "platform/exe_path.h"
 
 namespace quill {
@@ -20,11 +22,18 @@ struct Emulator {
   void* window = nullptr;                   // the backend's window; null when there is none
   uint32_t* display_pixels = nullptr;       // the window's private 500 x 320 copy, painted outside the lock
   uint64_t painted_frame = 0;               // frame counter at the last paint
+  std::atomic<int32_t> runner_ended{0};     // set by the runner's end hook for windows that poll for it
   AppOptions options;                        // from the command line
   char folder[kExeFolderCapacity] = {};      // the folder loaded from, with its separator, or empty
   char save_folder[kExeFolderCapacity] = {};  // where the close saves, with its separator, or empty
+  FileClaim claim;                           // on the loaded folder's image file, so no second emulator runs it
   bool saves = false;                        // false for an IMAGE without --save-to: the close writes nothing
 };
+
+// Stops the processor and the cores and saves the memory where the close saves it
+// (nothing for an IMAGE without --save-to). False when the save failed. First
+// thread; also when the window system is gone.
+[[nodiscard]] bool emulator_save(Emulator& emulator);
 
 // Runs the application from the command line (UTF-8 or the system's code page, as
 // the backend's file calls take them) to the saved memory; returns the exit code:

@@ -205,6 +205,39 @@ for round in 1 2 3 4 5; do
   fi
 done
 
+note "a second emulator on the same folder is refused; SIGHUP closes and saves"
+rm -f "$machine"/memory_*
+cp "$image" "$machine/memory_tambrisk.txt"
+start_app "$exe" "$machine"
+if poll 60 find_window; then
+  rc=0; "$exe/quillomar" "$machine" >/dev/null 2>"$work/err2.txt" || rc=$?
+  [ "$rc" = 1 ] && grep -q "^quillomar: another Quillomar is running the machine in this folder" "$work/err2.txt" ||
+    fail "second instance: exit code $rc, $(cat "$work/err2.txt")"
+  kill -HUP "$app_pid"
+  wait_exit 120; [ "$rc" = 0 ] || fail "exit code $rc after SIGHUP"
+  expect_saved "$machine"
+else
+  fail "no window appeared"; wait_exit 1
+fi
+
+note "a lost display: the memory is saved, exit code 1"
+rm -f "$machine"/memory_trits.txt
+Xvfb -displayfd 4 -screen 0 1280x1024x24 -nolisten tcp 4>"$work/display2" 2>/dev/null &
+lost_pid=$!
+if poll 15 test -s "$work/display2"; then
+  own_display=$DISPLAY
+  export DISPLAY=":$(head -n1 "$work/display2")"
+  start_app "$exe" "$machine"
+  poll 60 find_window || fail "no window on the second display"
+  export DISPLAY=$own_display
+  kill -TERM "$lost_pid"
+  wait_exit 120; [ "$rc" = 1 ] || fail "exit code $rc after the display went"
+  grep -q "^quillomar: the memory was saved" "$work/err.txt" || fail "lost display: $(cat "$work/err.txt")"
+  expect_saved "$machine"
+else
+  fail "no second Xvfb"
+fi
+
 note "no memory files: the load message, exit code 1, no file created or removed"
 run="$work/empty"
 make_folder "$run" none && echo stale >"$run/memory_trits.new" && start_app "$run"
