@@ -155,24 +155,15 @@ bool register_window_class(HINSTANCE instance) {
   return RegisterClassW(&window_class) != 0;
 }
 
-// Full screen is a borderless window over the whole monitor; leaving it restores
-// the framed window at the place it had.
-void set_fullscreen(HWND window, bool on) {
-  static WINDOWPLACEMENT framed{sizeof(WINDOWPLACEMENT)};
-  if (on) {
-    MONITORINFO monitor{sizeof(MONITORINFO)};
-    (void)GetWindowPlacement(window, &framed);
-    if (GetMonitorInfoW(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &monitor) == 0) return;
-    (void)SetWindowLongPtrW(window, GWL_STYLE, WS_POPUP | (GetWindowLongPtrW(window, GWL_STYLE) & WS_VISIBLE));
-    const RECT& area = monitor.rcMonitor;
-    (void)SetWindowPos(window, HWND_TOP, area.left, area.top, area.right - area.left, area.bottom - area.top,
-                       SWP_FRAMECHANGED | SWP_NOOWNERZORDER);
-  } else {
-    (void)SetWindowLongPtrW(window, GWL_STYLE, WS_OVERLAPPEDWINDOW | (GetWindowLongPtrW(window, GWL_STYLE) & WS_VISIBLE));
-    (void)SetWindowPlacement(window, &framed);
-    (void)SetWindowPos(window, nullptr, 0, 0, 0, 0,
-                       SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOOWNERZORDER | SWP_FRAMECHANGED);
-  }
+// Full screen is a borderless window over the whole monitor.
+void make_fullscreen(HWND window) {
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof monitor;
+  if (GetMonitorInfoW(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &monitor) == 0) return;
+  (void)SetWindowLongPtrW(window, GWL_STYLE, WS_POPUP);
+  const RECT& area = monitor.rcMonitor;
+  (void)SetWindowPos(window, HWND_TOP, area.left, area.top, area.right - area.left, area.bottom - area.top,
+                     SWP_FRAMECHANGED | SWP_NOOWNERZORDER);
 }
 
 }  // namespace
@@ -206,7 +197,7 @@ bool window_open(Emulator& emulator) {
     return false;
   }
   emulator.window = window;
-  if (emulator.options.fullscreen) set_fullscreen(window, true);
+  if (emulator.options.fullscreen) make_fullscreen(window);
   return true;
 }
 
