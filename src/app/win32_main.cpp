@@ -2,8 +2,8 @@
 // executable's) or an image. A GUI program (no console); its command line is split
 // as the C runtime splits one and handed on in the system's code page, the one the
 // file calls (CreateFileA) take.
-#include <windows.h>
 #include <shellapi.h>
+#include <windows.h>
 
 #include <cstdlib>
 
@@ -15,7 +15,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   if (wide == nullptr) return 1;
   // One block: the pointers, then the strings they point at.
   size_t bytes = (static_cast<size_t>(argc) + 1) * sizeof(char*);
-  for (int i = 0; i < argc; ++i) bytes += static_cast<size_t>(WideCharToMultiByte(CP_ACP, 0, wide[i], -1, nullptr, 0, nullptr, nullptr));
+  for (int i = 0; i < argc; ++i)
+    bytes += static_cast<size_t>(WideCharToMultiByte(CP_ACP, 0, wide[i], -1, nullptr, 0, nullptr, nullptr));
   auto** argv = static_cast<char**>(std::calloc(1, bytes));
   if (argv == nullptr) {
     (void)LocalFree(wide);

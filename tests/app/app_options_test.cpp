@@ -1,9 +1,9 @@
+#include "app/app_options.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
-
-#include "app/app_options.h"
 
 namespace quill {
 namespace {
@@ -35,8 +35,8 @@ TEST(AppOptions, NoArgumentsRunTheExecutablesFolderAsAlways) {
 }
 
 TEST(AppOptions, EveryOptionWithATarget) {
-  const Parsed parsed = parse({"--speed", "0", "img.tern", "--entry", "63_999_999", "--scale", "16", "--fullscreen",
-                               "--save-to", "out"});
+  const Parsed parsed =
+      parse({"--speed", "0", "img.tern", "--entry", "63_999_999", "--scale", "16", "--fullscreen", "--save-to", "out"});
   ASSERT_EQ(parsed.action, AppAction::run);
   EXPECT_STREQ(parsed.options.target, "img.tern");
   EXPECT_STREQ(parsed.options.save_to, "out");

@@ -1,9 +1,10 @@
 #include "platform/file_claim.h"
 
-#include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
+
+#include <cerrno>
 
 namespace quill {
 
