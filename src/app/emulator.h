@@ -2,8 +2,11 @@
 // window's message loop, shutdown. Shared by every window backend (window.h).
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
+#include "app/app_options.h"
+#include "platform/file_claim.h"
 #include "platform/exe_path.h"
 #include "runner/processor.h"
 
@@ -19,12 +22,23 @@ struct Emulator {
   void* window = nullptr;                   // the backend's window; null when there is none
   uint32_t* display_pixels = nullptr;       // the window's private 500 x 320 copy, painted outside the lock
   uint64_t painted_frame = 0;               // frame counter at the last paint
-  char exe_folder[kExeFolderCapacity] = {};  // the executable's folder with its separator, or empty
+  std::atomic<int32_t> runner_ended{0};     // set by the runner's end hook for windows that poll for it
+  AppOptions options;                        // from the command line
+  char folder[kExeFolderCapacity] = {};      // the folder loaded from, with its separator, or empty
+  char save_folder[kExeFolderCapacity] = {};  // where the close saves, with its separator, or empty
+  FileClaim claim;                           // on the loaded folder's image file, so no second emulator runs it
+  bool saves = false;                        // false for an IMAGE without --save-to: the close writes nothing
 };
 
-// Runs the application from start-up to the saved memory; returns the exit code:
-// 0 when the memory image was saved at the end of a normal run, 1 otherwise.
-// First thread, once.
-[[nodiscard]] int emulator_main();
+// Stops the processor and the cores and saves the memory where the close saves it
+// (nothing for an IMAGE without --save-to). False when the save failed. First
+// thread; also when the window system is gone.
+[[nodiscard]] bool emulator_save(Emulator& emulator);
+
+// Runs the application from the command line (UTF-8 or the system's code page, as
+// the backend's file calls take them) to the saved memory; returns the exit code:
+// 0 at the end of a normal run whose memory was saved (or was not to be saved),
+// 2 for bad usage, 1 otherwise. First thread, once.
+[[nodiscard]] int emulator_main(int argc, const char* const* argv);
 
 }  // namespace quill

@@ -1,4 +1,4 @@
-// quillomar: the emulator's window on the memory image beside the executable.
+// quillomar: the emulator's window on a machine folder (by default the executable's) or an image.
 #include "app/emulator.h"
 
-int main() { return quill::emulator_main(); }
+int main(int argc, char** argv) { return quill::emulator_main(argc, argv); }

@@ -1,7 +1,9 @@
 // The window on SDL2: one resizable window painted through its window surface, fed
-// by SDL's key and text events. Closing the window, and SIGINT or SIGTERM (which
-// SDL turns into a quit event), end the message loop normally.
+// by SDL's key and text events. Closing the window, SIGINT or SIGTERM (which SDL
+// turns into a quit event) and SIGHUP end the message loop normally. Only the
+// first thread talks to the display.
 #include <SDL.h>
+#include <signal.h>
 
 #include <cinttypes>
 #include <cstdio>
@@ -13,6 +15,7 @@
 #include "app/sdl_keys.h"
 #include "app/window.h"
 #include "app/window_title.h"
+#include "app/x_display_lost.h"
 #include "host/framebuffer.h"
 #include "platform/clock.h"
 
@@ -20,9 +23,24 @@ namespace quill {
 namespace {
 
 constexpr uint64_t kRepaintPeriodMs = 16;
-// The runner's end, posted from the runner thread. SDL's first user event number,
-// which only this window uses.
-constexpr uint32_t kRunnerEndedEvent = SDL_USEREVENT;
+
+// A hang-up (the terminal went away) closes like SIGTERM; the loop, which wakes at
+// least every 16 ms, looks at the flag.
+volatile sig_atomic_t hang_up = 0;
+void on_hang_up(int) { hang_up = 1; }
+
+// The emulator whose memory a lost X display must still save; set while the window exists.
+Emulator* display_owner = nullptr;
+
+// Called when the connection to the X server breaks. Only the first thread talks to
+// X, so the runner can be joined here.
+[[noreturn]] void on_display_lost() {
+  std::fputs("quillomar: lost the display; saving the memory\n", stderr);
+  const bool saved = display_owner == nullptr || emulator_save(*display_owner);
+  std::fputs(saved ? "quillomar: the memory was saved\n" : "quillomar: the memory could not be saved\n", stderr);
+  std::fflush(stderr);
+  std::_Exit(1);
+}
 
 // The client area as the window shows it, grown to the window's size when needed.
 struct Canvas {
@@ -113,7 +131,6 @@ Handled handle_event(Emulator& emulator, const SDL_Event& event) {
     case SDL_MOUSEBUTTONDOWN:
       if (event.button.button == SDL_BUTTON_LEFT) (void)SDL_SetWindowInputFocus(sdl_window(emulator));
       return Handled::go_on;
-    case kRunnerEndedEvent: show_final_title(emulator); return Handled::repaint;
     default: return Handled::go_on;
   }
 }
@@ -143,22 +160,41 @@ bool window_open(Emulator& emulator) {
     SDL_Quit();
     return false;
   }
-  SDL_Window* window = SDL_CreateWindow(kWindowTitle, SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, kWindowWidth,
-                                        kWindowHeight, SDL_WINDOW_RESIZABLE);
+  const uint32_t flags = SDL_WINDOW_RESIZABLE | (emulator.options.fullscreen ? uint32_t{SDL_WINDOW_FULLSCREEN_DESKTOP} : 0u);
+  const auto scale = static_cast<int>(emulator.options.scale);
+  SDL_Window* window = SDL_CreateWindow(kWindowTitle, SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED,
+                                        static_cast<int>(kPictureWidth) * scale, static_cast<int>(kPictureHeight) * scale,
+                                        flags);
   if (window == nullptr) {
     std::fprintf(stderr, "quillomar: cannot create the window: %s\n", SDL_GetError());
     SDL_Quit();
     return false;
   }
+  SDL_SetWindowMinimumSize(window, static_cast<int>(kPictureWidth), static_cast<int>(kPictureHeight));
   emulator.window = window;
+  display_owner = &emulator;
+  if (SDL_strcmp(SDL_GetCurrentVideoDriver(), "x11") == 0) call_on_lost_display(on_display_lost);
+  struct sigaction action {};
+  action.sa_handler = on_hang_up;
+  action.sa_flags = SA_RESTART;
+  (void)sigemptyset(&action.sa_mask);
+  (void)sigaction(SIGHUP, &action, nullptr);
   return true;
 }
 
-void window_runner_ended(void*) {
-  SDL_Event event{};
-  event.type = kRunnerEndedEvent;
-  (void)SDL_PushEvent(&event);
+// A flag rather than an event: pushing an event from here would make SDL send the
+// window a wake-up through X from the runner thread.
+void window_runner_ended(void* emulator) { static_cast<Emulator*>(emulator)->runner_ended.store(1); }
+
+namespace {
+
+bool close_window(Emulator& emulator, Canvas& canvas) {
+  processor_request_quit(emulator.processor);
+  std::free(canvas.pixels);
+  return true;
 }
+
+}  // namespace
 
 bool window_run(Emulator& emulator) {
   Canvas canvas;
@@ -172,6 +208,12 @@ bool window_run(Emulator& emulator) {
     const uint64_t now_ms = SDL_GetTicks64();
     if (now_ms >= next_tick_ms) {
       next_tick_ms = now_ms + kRepaintPeriodMs;
+      if (hang_up != 0) return close_window(emulator, canvas);
+      if (emulator.runner_ended.exchange(0) != 0) {
+        show_final_title(emulator);
+        paint_due = true;
+        continue;
+      }
       paint_due = frame_needs_repaint(framebuffer_frame_counter(emulator.processor.host), emulator.painted_frame);
       continue;
     }
@@ -179,11 +221,7 @@ bool window_run(Emulator& emulator) {
     if (SDL_WaitEventTimeout(&event, static_cast<int>(next_tick_ms - now_ms)) == 0) continue;
     do {
       const Handled handled = handle_event(emulator, event);
-      if (handled == Handled::closed) {
-        processor_request_quit(emulator.processor);
-        std::free(canvas.pixels);
-        return true;
-      }
+      if (handled == Handled::closed) return close_window(emulator, canvas);
       paint_due = paint_due || handled == Handled::repaint;
     } while (SDL_PollEvent(&event) != 0);
   }
@@ -193,6 +231,7 @@ void window_destroy(Emulator& emulator) {
   if (emulator.window == nullptr) return;
   SDL_DestroyWindow(sdl_window(emulator));
   emulator.window = nullptr;
+  display_owner = nullptr;
 }
 
 void window_system_close() { SDL_Quit(); }

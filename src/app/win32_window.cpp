@@ -121,6 +121,13 @@ LRESULT handle_message(Emulator& emulator, HWND window, UINT message, WPARAM wpa
       }
       return 0;
     case WM_LBUTTONDOWN: (void)SetFocus(window); return 0;
+    case WM_GETMINMAXINFO: {  // never smaller than the picture at scale 1
+      RECT outer{0, 0, static_cast<LONG>(kPictureWidth), static_cast<LONG>(kPictureHeight)};
+      (void)AdjustWindowRect(&outer, WS_OVERLAPPEDWINDOW, FALSE);
+      auto* limits = reinterpret_cast<MINMAXINFO*>(lparam);
+      limits->ptMinTrackSize = POINT{outer.right - outer.left, outer.bottom - outer.top};
+      return 0;
+    }
     case kRunnerEndedMessage: show_final_title(emulator, window); return 0;
     default: return DefWindowProcW(window, message, wparam, lparam);
   }
@@ -148,6 +155,17 @@ bool register_window_class(HINSTANCE instance) {
   return RegisterClassW(&window_class) != 0;
 }
 
+// Full screen is a borderless window over the whole monitor.
+void make_fullscreen(HWND window) {
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof monitor;
+  if (GetMonitorInfoW(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &monitor) == 0) return;
+  (void)SetWindowLongPtrW(window, GWL_STYLE, WS_POPUP);
+  const RECT& area = monitor.rcMonitor;
+  (void)SetWindowPos(window, HWND_TOP, area.left, area.top, area.right - area.left, area.bottom - area.top,
+                     SWP_FRAMECHANGED | SWP_NOOWNERZORDER);
+}
+
 }  // namespace
 
 void window_show_error(const char* text) {
@@ -166,7 +184,8 @@ bool window_open(Emulator& emulator) {
     window_note_failure("cannot register the window class");
     return false;
   }
-  RECT outer{0, 0, kWindowWidth, kWindowHeight};
+  const auto scale = static_cast<LONG>(emulator.options.scale);
+  RECT outer{0, 0, static_cast<LONG>(kPictureWidth) * scale, static_cast<LONG>(kPictureHeight) * scale};
   (void)AdjustWindowRect(&outer, WS_OVERLAPPEDWINDOW, FALSE);
   // The window procedure stores the handle in emulator.window on WM_NCCREATE.
   HWND window = CreateWindowExW(0, kClassName, kWideTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
@@ -178,6 +197,7 @@ bool window_open(Emulator& emulator) {
     return false;
   }
   emulator.window = window;
+  if (emulator.options.fullscreen) make_fullscreen(window);
   return true;
 }
 

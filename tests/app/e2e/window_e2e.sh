@@ -44,10 +44,10 @@ make_folder() {
   return 0
 }
 
-# Starts quillomar from folder $1. A background job inherits SIGINT ignored; the
-# application is started with the default, as from a terminal.
+# Starts quillomar from folder $1 with the arguments after it. A background job
+# inherits SIGINT ignored; the application is started with the default, as from a terminal.
 start_app() {
-  env --default-signal=INT,TERM "$1/quillomar" >"$work/out.txt" 2>"$work/err.txt" &
+  env --default-signal=INT,TERM "$1/quillomar" "${@:2}" >"$work/out.txt" 2>"$work/err.txt" &
   app_pid=$!
 }
 
@@ -146,6 +146,96 @@ if poll 60 find_window; then
   expect_saved "$run"
 else
   fail "no window appeared"; cat "$work/err.txt"
+fi
+
+listing() { ls -A "$1" | tr '\n' ' '; }
+
+note "bad usage: one line, exit code 2, nothing read or written"
+run="$work/usage"
+make_folder "$run"
+for args in "--bogus" "a b" "--speed" "--scale 0" "--save-to $work/nowhere $image"; do
+  rc=0; $run/quillomar $args >/dev/null 2>"$work/err.txt" || rc=$?
+  [ "$rc" = 2 ] && [ "$(wc -l <"$work/err.txt")" = 1 ] && grep -q "^quillomar: " "$work/err.txt" ||
+    fail "'$args' gave $rc: $(cat "$work/err.txt")"
+done
+"$run/quillomar" --help | grep -q "^Usage: quillomar \[OPTIONS\] \[FOLDER | IMAGE\]" || fail "--help"
+"$run/quillomar" --version | grep -q "^quillomar " || fail "--version"
+[ "$(listing "$run")" = "memory_tambrisk.txt quillomar " ] || fail "bad usage touched files: $(listing "$run")"
+
+# Runs the program from the arguments after $1 (the executable's folder), checks
+# the picture at --scale 1, and closes by SIGTERM; sets rc.
+run_target() {
+  start_app "$@"
+  if poll 60 find_window; then
+    [ "$(xdotool getwindowgeometry "$window" | sed -n 's/ *Geometry: //p')" = 500x320 ] || fail "$*: not 500x320"
+    poll 30 picture_shown_at_scale_one || fail "$*: picture"
+    kill -TERM "$app_pid" 2>/dev/null
+    wait_exit 120
+  else
+    fail "$*: no window appeared"; cat "$work/err.txt"; wait_exit 1
+  fi
+}
+picture_shown_at_scale_one() { [ "$(pixels_at 3,2 4,2 10,10 499,319)" = "FFFFFF 000000 FE007F FFFFFF" ]; }
+
+note "FOLDER and IMAGE: the executable's folder stays untouched, an IMAGE saves only with --save-to"
+exe="$work/exe" machine="$work/machine" saved="$work/saved"
+make_folder "$exe" && mkdir -p "$machine" "$saved" && cp "$image" "$machine/memory_tambrisk.txt" && cp "$image" "$work/prog.tern"
+run_target "$exe" --scale 1 "$machine"
+[ "$rc" = 0 ] || fail "FOLDER: exit code $rc"
+expect_saved "$machine"
+run_target "$exe" --scale 1 --speed 0 "$work/prog.tern"
+[ "$rc" = 0 ] || fail "IMAGE: exit code $rc"
+run_target "$exe" --scale 1 --save-to "$saved" "$work/prog.tern"
+[ "$rc" = 0 ] || fail "IMAGE --save-to: exit code $rc"
+expect_saved "$saved"
+cmp -s "$image" "$exe/memory_tambrisk.txt" && [ "$(listing "$exe")" = "memory_tambrisk.txt quillomar " ] ||
+  fail "the executable's folder changed: $(listing "$exe")"
+cmp -s "$image" "$work/prog.tern" || fail "the IMAGE changed"
+
+note "F12 and then the close button: exit code 0, every time"
+for round in 1 2 3 4 5; do
+  start_app "$exe" "$machine"
+  if poll 60 find_window && poll 30 picture_shown; then
+    xdotool mousemove --window "$window" 500 300 click 1 key F12
+    expect_title "Quillomar - processor stopped (F12)"
+    "$SEND_CLOSE" "$window" || fail "could not send WM_DELETE_WINDOW"
+    wait_exit 120; [ "$rc" = 0 ] || fail "round $round: exit code $rc after F12 and closing"
+  else
+    fail "round $round: no window"; wait_exit 1
+  fi
+done
+
+note "a second emulator on the same folder is refused; SIGHUP closes and saves"
+rm -f "$machine"/memory_*
+cp "$image" "$machine/memory_tambrisk.txt"
+start_app "$exe" "$machine"
+if poll 60 find_window; then
+  rc=0; "$exe/quillomar" "$machine" >/dev/null 2>"$work/err2.txt" || rc=$?
+  [ "$rc" = 1 ] && grep -q "^quillomar: another Quillomar is running the machine in this folder" "$work/err2.txt" ||
+    fail "second instance: exit code $rc, $(cat "$work/err2.txt")"
+  kill -HUP "$app_pid"
+  wait_exit 120; [ "$rc" = 0 ] || fail "exit code $rc after SIGHUP"
+  expect_saved "$machine"
+else
+  fail "no window appeared"; wait_exit 1
+fi
+
+note "a lost display: the memory is saved, exit code 1"
+rm -f "$machine"/memory_trits.txt
+Xvfb -displayfd 4 -screen 0 1280x1024x24 -nolisten tcp 4>"$work/display2" 2>/dev/null &
+lost_pid=$!
+if poll 15 test -s "$work/display2"; then
+  own_display=$DISPLAY
+  export DISPLAY=":$(head -n1 "$work/display2")"
+  start_app "$exe" "$machine"
+  poll 60 find_window || fail "no window on the second display"
+  export DISPLAY=$own_display
+  kill -TERM "$lost_pid"
+  wait_exit 120; [ "$rc" = 1 ] || fail "exit code $rc after the display went"
+  grep -q "^quillomar: the memory was saved" "$work/err.txt" || fail "lost display: $(cat "$work/err.txt")"
+  expect_saved "$machine"
+else
+  fail "no second Xvfb"
 fi
 
 note "no memory files: the load message, exit code 1, no file created or removed"
