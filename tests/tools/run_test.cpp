@@ -210,8 +210,8 @@ struct GoldenPicture {
   uint64_t digest;
 };
 constexpr GoldenPicture kGoldenPictures[] = {
-    {"help{enter}ab{backspace}", 0xc8526f68228881a9},                // echo, cursor, Backspace
-    {"help{enter}help{enter}help{enter}help{enter}x", 0x3c6f0e65d450ceff},  // the last help scrolls the title away and back
+    {"help{enter}ab{backspace}", 0x3cb7b54f11e9a655},                // echo, cursor, Backspace
+    {"help{enter}help{enter}help{enter}help{enter}x", 0xda898d93c7e2642b},  // the last help scrolls the title away and back
 };
 
 TEST(Console, AnswersWithTheExpectedPictures) {
@@ -232,7 +232,7 @@ TEST(Console, RunsItsCommandsAndHalts) {
   TempFolder folder;
   ASSERT_EQ(quill(folder, "asm '" + kConsole + "' -o console.txt").exit_code, 0);
   const CommandResult r =
-      quill(folder, "run --json --speed 0 --keys 'colors{enter}cores{enter}speed 5000000{enter}time{enter}halt{enter}'"
+      quill(folder, "run --json --speed 0 --keys 'colors{enter}cores{enter}speed 5000000{enter}time{enter}CLEAR{enter}Halt{enter}'"
                     " console.txt");
   EXPECT_EQ(r.exit_code, 0) << r.out << r.err;
   EXPECT_NE(r.out.find("\"status\": 2,"), std::string::npos) << r.out;
