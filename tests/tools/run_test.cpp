@@ -255,7 +255,8 @@ TEST(Console, SurvivesAnyKeysInAnyNumber) {
     random_keys += '}';
   }
   folder.write("random.keys", random_keys);
-  for (const std::string& keys : {"--keys '" + twenty_enters + "a'", "--keys '" + twenty_enters + twenty_enters + "{left}{up}{tab}{escape}{ctrl-s}a'",
+  for (const std::string& keys : {"--keys '" + twenty_enters + "a'",
+                                  "--keys '" + twenty_enters + twenty_enters + "{left}{up}{tab}{escape}{ctrl-s}a'",
                                   std::string("--keys-file random.keys")}) {
     const CommandResult r = quill(folder, "run --json --speed 0 " + keys + " console.txt");
     EXPECT_EQ(r.exit_code, 1) << keys;
@@ -271,7 +272,8 @@ TEST(Console, SurvivesAnyKeysInAnyNumber) {
 TEST(Console, ReadsArgumentsOnlyFromTheTypedLine) {
   TempFolder folder;
   ASSERT_EQ(quill(folder, "asm '" + kConsole + "' -o console.txt").exit_code, 0);
-  const char* bare_speed = "--seconds 60 --keys 'speed{enter}speed abc{enter}speed -5{enter}speed 5x{enter}halt{enter}'";
+  const char* bare_speed =
+      "--seconds 60 --keys 'speed{enter}speed abc{enter}speed -5{enter}speed 5x{enter}halt{enter}'";
   std::filesystem::create_directory(folder.file("saved"));
   CommandResult r = quill(folder, "run --speed 0 --keys 'hello 5{enter}' --save saved console.txt");
   ASSERT_EQ(r.exit_code, 1) << r.out << r.err;
