@@ -4,6 +4,7 @@
 #include <zlib.h>
 
 #include <cstdio>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -209,8 +210,8 @@ struct GoldenPicture {
   uint64_t digest;
 };
 constexpr GoldenPicture kGoldenPictures[] = {
-    {"help{enter}ab{backspace}", 0xc8526f68228881a9},                // echo, cursor, Backspace
-    {"help{enter}help{enter}help{enter}help{enter}x", 0x3c6f0e65d450ceff},  // the last help scrolls the title away and back
+    {"help{enter}ab{backspace}", 0x3cb7b54f11e9a655},                // echo, cursor, Backspace
+    {"help{enter}help{enter}help{enter}help{enter}x", 0xda898d93c7e2642b},  // the last help scrolls the title away and back
 };
 
 TEST(Console, AnswersWithTheExpectedPictures) {
@@ -231,10 +232,55 @@ TEST(Console, RunsItsCommandsAndHalts) {
   TempFolder folder;
   ASSERT_EQ(quill(folder, "asm '" + kConsole + "' -o console.txt").exit_code, 0);
   const CommandResult r =
-      quill(folder, "run --json --speed 0 --keys 'colors{enter}cores{enter}speed 5000000{enter}time{enter}halt{enter}'"
+      quill(folder, "run --json --speed 0 --keys 'colors{enter}cores{enter}speed 5000000{enter}time{enter}CLEAR{enter}Halt{enter}'"
                     " console.txt");
   EXPECT_EQ(r.exit_code, 0) << r.out << r.err;
   EXPECT_NE(r.out.find("\"status\": 2,"), std::string::npos) << r.out;
+}
+
+// Whatever is typed, the console only ever ends waiting for the next key: no
+// key may leave anything behind on a stack, however many come.
+TEST(Console, SurvivesAnyKeysInAnyNumber) {
+  TempFolder folder;
+  ASSERT_EQ(quill(folder, "asm '" + kConsole + "' -o console.txt").exit_code, 0);
+  std::string twenty_enters;
+  for (int i = 0; i < 20; ++i) twenty_enters += "{enter}";
+  std::mt19937 random(20261207);
+  std::uniform_int_distribution<int> key(0, 93 + 14 * 6);  // special keys six times as likely as any character
+  std::string random_keys;
+  for (int i = 0; i < 100000; ++i) {
+    const int k = key(random);
+    random_keys += '{';
+    random_keys += std::to_string(k <= 93 ? k : 100 + (k - 94) % 14);
+    random_keys += '}';
+  }
+  folder.write("random.keys", random_keys);
+  for (const std::string& keys : {"--keys '" + twenty_enters + "a'",
+                                  "--keys '" + twenty_enters + twenty_enters + "{left}{up}{tab}{escape}{ctrl-s}a'",
+                                  std::string("--keys-file random.keys")}) {
+    const CommandResult r = quill(folder, "run --json --speed 0 " + keys + " console.txt");
+    EXPECT_EQ(r.exit_code, 1) << keys;
+    EXPECT_NE(r.out.find("\"status\": 1,"), std::string::npos) << keys << r.out;
+    EXPECT_EQ(r.err, "quill run: ended waiting for a key, none left to give\n") << keys;
+  }
+}
+
+// A command's argument is what follows its word on this line, never what an
+// earlier, longer line left in the buffer, in this run or a saved one. A stale
+// "5" would pace the rest at five instructions a second: the halt would never
+// come before the generous cap on the run.
+TEST(Console, ReadsArgumentsOnlyFromTheTypedLine) {
+  TempFolder folder;
+  ASSERT_EQ(quill(folder, "asm '" + kConsole + "' -o console.txt").exit_code, 0);
+  const char* bare_speed =
+      "--seconds 60 --keys 'speed{enter}speed abc{enter}speed -5{enter}speed 5x{enter}halt{enter}'";
+  std::filesystem::create_directory(folder.file("saved"));
+  CommandResult r = quill(folder, "run --speed 0 --keys 'hello 5{enter}' --save saved console.txt");
+  ASSERT_EQ(r.exit_code, 1) << r.out << r.err;
+  r = quill(folder, std::string("run --json --speed 0 ") + bare_speed + " saved");
+  EXPECT_EQ(r.exit_code, 0) << r.out << r.err;
+  r = quill(folder, std::string("run --json --speed 0 --keys 'hello 5{enter}' ") + bare_speed + " console.txt");
+  EXPECT_EQ(r.exit_code, 0) << r.out << r.err;
 }
 
 TEST(Console, DisassemblesToSourceThatAssemblesToTheSameImage) {
