@@ -25,6 +25,10 @@ constexpr ExampleRun kExampleRuns[] = {
     // or a character, the refusals, and Backspace
     {"ternary", "example_ternary", "42{enter}-1000{enter}7{backspace}-{enter}123456789012{enter}-x{enter}"},
     {"ternary", "example_ternary_limits", "99999999999{enter}-99999999999{enter}0{enter}93{enter}"},
+    // one key a step: eats four times, turns, hits the bottom wall and waits for Enter
+    {"snake", "example_snake", "    {up}    {right}      {down}"},
+    // up into the wall on the seventh step, Enter, a new game down into the wall
+    {"snake", "example_snake_restart", "{up}      {enter}{down}"},
 };
 
 TEST(Examples, AnswerScriptedKeysWithTheExpectedPictures) {
