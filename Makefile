@@ -10,7 +10,7 @@ JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 WINE_ENV = WINEPREFIX=$(CURDIR)/build/windows/wine-prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 QUIET = </dev/null >/dev/null 2>&1
 
-.PHONY: run test test-windows deps deps-windows release debug tsan windows bench fuzz catalogue clean
+.PHONY: run test test-windows deps deps-windows release debug tsan windows bench fuzz catalogue golden clean
 
 run: release
 	./build/release/src/app/quillomar
@@ -71,3 +71,8 @@ deps-windows:
 
 clean:
 	rm -rf build
+
+# Rewrites the golden pictures (tests/tools/golden/*.png) from the programs as they
+# are now; look at the new pictures before committing them.
+golden: release
+	QUILL_UPDATE_GOLDEN=1 ctest --preset release -R 'Pictures'

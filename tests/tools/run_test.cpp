@@ -1,8 +1,6 @@
 // quill run end to end: the JSON report, exit codes, keys, screenshots, saved
 // images, the trace and the breakpoint; and the console driven by scripted keys.
 #include <gtest/gtest.h>
-#include <zlib.h>
-
 #include <cstdio>
 #include <random>
 #include <string>
@@ -10,6 +8,7 @@
 
 #include "codec/image_files.h"
 #include "codec/literal.h"
+#include "support/golden_picture.h"
 #include "support/temp_folder.h"
 #include "support/test_memory.h"
 #include "tools/quill/key_script.h"
@@ -25,44 +24,6 @@ void assemble(const TempFolder& folder, const std::string& source) {
   folder.write("p.tasm", source);
   const CommandResult r = quill(folder, "asm p.tasm -o p.tern");
   ASSERT_EQ(r.exit_code, 0) << r.err;
-}
-
-uint32_t be32(const std::string& s, size_t at) {
-  return static_cast<uint32_t>(static_cast<uint8_t>(s[at])) << 24 | static_cast<uint32_t>(static_cast<uint8_t>(s[at + 1])) << 16 |
-         static_cast<uint32_t>(static_cast<uint8_t>(s[at + 2])) << 8 | static_cast<uint8_t>(s[at + 3]);
-}
-
-// Checks the PNG's structure and chunk CRCs and returns its filtered rows (empty on a fault).
-std::string png_rows(const std::string& png) {
-  if (png.compare(0, 8, std::string("\x89PNG\r\n\x1a\n", 8)) != 0) return "";
-  std::string idat;
-  size_t at = 8;
-  uint32_t width = 0, height = 0;
-  while (at + 12 <= png.size()) {
-    const uint32_t length = be32(png, at);
-    const std::string type = png.substr(at + 4, 4);
-    const auto* body = reinterpret_cast<const Bytef*>(png.data() + at + 4);
-    if (crc32(0, body, length + 4) != be32(png, at + 8 + length)) return "";
-    if (type == "IHDR") width = be32(png, at + 8), height = be32(png, at + 12);
-    if (type == "IDAT") idat += png.substr(at + 8, length);
-    at += 12 + length;
-  }
-  if (width != 500 || height != 320) return "";
-  std::string rows(320 * (1 + 3 * 500) + 1, '\0');  // one spare byte shows a longer stream
-  uLongf size = static_cast<uLongf>(rows.size());
-  if (uncompress(reinterpret_cast<Bytef*>(rows.data()), &size, reinterpret_cast<const Bytef*>(idat.data()),
-                 static_cast<uLong>(idat.size())) != Z_OK) {
-    return "";
-  }
-  rows.resize(size);
-  return rows;
-}
-
-// FNV-1a over the picture's rows, as the console's golden digests use.
-uint64_t fnv1a(const std::string& bytes) {
-  uint64_t h = 14695981039346656037ull;
-  for (const char c : bytes) h = (h ^ static_cast<uint8_t>(c)) * 1099511628211ull;
-  return h;
 }
 
 TEST(KeyScript, CharactersSpecialKeysAndErrors) {
@@ -150,10 +111,13 @@ TEST(QuillRun, ScreenshotIsAValidPngOfTheFinalPicture) {
   assemble(folder, "sys -160003, 0, 1\nsys -160003, 159999, 1\nhalt\n");
   const CommandResult r = quill(folder, "run --speed 0 --screenshot shot.png p.tern");
   ASSERT_EQ(r.exit_code, 0) << r.err;
-  const std::string rows = png_rows(folder.read("shot.png"));
-  ASSERT_EQ(rows.size(), 320u * 1501u);
-  EXPECT_EQ(rows.substr(0, 7), std::string("\0\xFF\xFF\xFF\0\0\0", 7));  // filter byte, white, black
-  EXPECT_EQ(rows.substr(rows.size() - 6), std::string("\0\0\0\xFF\xFF\xFF", 6));
+  Picture shot;
+  ASSERT_TRUE(decode_png(folder.read("shot.png"), shot));
+  ASSERT_EQ(shot.width * shot.height, 160'000u);
+  EXPECT_EQ(shot.pixels[0], 0xFFFFFFu);
+  EXPECT_EQ(shot.pixels[1], 0u);
+  EXPECT_EQ(shot.pixels[159'998], 0u);
+  EXPECT_EQ(shot.pixels[159'999], 0xFFFFFFu);
   EXPECT_EQ(quill(folder, "run --screenshot no/such/folder/shot.png p.tern").exit_code, 1);
 }
 
@@ -202,29 +166,28 @@ TEST(QuillRun, TraceHasALinePerExecutedInstructionAndBreakStopsBeforeTheAddress)
   EXPECT_EQ(r.err, "quill run: ended at the breakpoint\n");
 }
 
-// The console as a user meets it. The golden digests are FNV-1a of the PNG's
-// rows; after a deliberate change to the console, run this test and copy the
-// digest it prints into the table (and look at the screenshot first).
-struct GoldenPicture {
+// The console as a user meets it, against the pictures in tests/tools/golden/
+// (console_*.png). After a deliberate change to the console, rewrite them with
+// `make golden` (these tests run with QUILL_UPDATE_GOLDEN=1) and look at them
+// before committing.
+struct GoldenRun {
+  const char* name;
   const char* keys;
-  uint64_t digest;
 };
-constexpr GoldenPicture kGoldenPictures[] = {
-    {"help{enter}ab{backspace}", 0x3cb7b54f11e9a655},                // echo, cursor, Backspace
-    {"help{enter}help{enter}help{enter}help{enter}x", 0xda898d93c7e2642b},  // the last help scrolls the title away and back
+constexpr GoldenRun kConsolePictures[] = {
+    {"console_typing", "help{enter}ab{backspace}"},                       // echo, cursor, Backspace
+    {"console_scrolling", "help{enter}help{enter}help{enter}help{enter}x"},  // the last help scrolls the title away and back
 };
 
 TEST(Console, AnswersWithTheExpectedPictures) {
   TempFolder folder;
   ASSERT_EQ(quill(folder, "asm '" + kConsole + "' -o console.txt").exit_code, 0);
-  for (const GoldenPicture& golden : kGoldenPictures) {
+  for (const GoldenRun& golden : kConsolePictures) {
     const CommandResult r =
         quill(folder, std::string("run --json --speed 0 --keys '") + golden.keys + "' --screenshot s.png console.txt");
     EXPECT_EQ(r.exit_code, 1);
     EXPECT_NE(r.out.find("\"status\": 1,"), std::string::npos) << r.out;
-    const std::string rows = png_rows(folder.read("s.png"));
-    ASSERT_FALSE(rows.empty());
-    EXPECT_EQ(fnv1a(rows), golden.digest) << golden.keys << ": digest 0x" << std::hex << fnv1a(rows);
+    EXPECT_EQ(compare_with_golden(folder.read("s.png"), golden.name), "");
   }
 }
 
