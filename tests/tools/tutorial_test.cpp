@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "support/source_file.h"
 #include "support/temp_folder.h"
 #include "tools/quill_process.h"
 
