@@ -10,12 +10,22 @@ JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 WINE_ENV = WINEPREFIX=$(CURDIR)/build/windows/wine-prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 QUIET = </dev/null >/dev/null 2>&1
 
-.PHONY: run test test-windows deps deps-windows release debug tsan windows bench fuzz catalogue golden clean
+# Formatting (clang-format) and the scripts' linters (shellcheck, flake8); `scripts/lint --fix`
+# reformats the C++ files. clang-tidy is `make tidy`: it takes a quarter of an hour on two
+# cores, too long for every test run.
+lint: deps
+	scripts/lint
+
+tidy: release
+	clang-tidy -p build/release --quiet --extra-arg=-Wno-unknown-warning-option \
+	  $$(git ls-files 'src/*.cpp' 'tools/*.cpp' | grep -v -e /win32/ -e win32_)
+
+.PHONY: lint tidy run test test-windows deps deps-windows release debug tsan windows bench fuzz catalogue golden clean
 
 run: release
 	./build/release/src/app/quillomar
 
-test: release debug tsan
+test: lint release debug tsan
 	ctest --preset release -j $(JOBS)
 	ctest --preset debug -j $(JOBS)
 	ctest --preset tsan -j $(JOBS)

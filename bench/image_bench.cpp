@@ -106,8 +106,13 @@ void BM_LoadTextFile(benchmark::State& state) { load_only(state, true); }
 constexpr int64_t kTritBytes = 3 * kMemoryTrytes;
 constexpr int64_t kTextBytes = kMemoryTrytes;
 
-BENCHMARK(BM_BlockWrite)->Args({kTritBytes, 0})->Args({kTritBytes, 1})->Args({kTextBytes, 1})->Args({kTritBytes + kTextBytes, 1})
-    ->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_BlockWrite)
+    ->Args({kTritBytes, 0})
+    ->Args({kTritBytes, 1})
+    ->Args({kTextBytes, 1})
+    ->Args({kTritBytes + kTextBytes, 1})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
 BENCHMARK(BM_SaveBothFiles)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_WriteTextImage)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_BlockRead)->Arg(kTritBytes)->Arg(kTextBytes)->Unit(benchmark::kMillisecond)->Iterations(3);

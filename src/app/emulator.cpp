@@ -52,7 +52,8 @@ bool names_folder(const char* path) {
 bool choose_folders(Emulator& emulator, bool& usage_fault) {
   const AppOptions& options = emulator.options;
   usage_fault = true;
-  if (options.save_to != nullptr && (!names_folder(options.save_to) || !folder_path(options.save_to, emulator.save_folder))) {
+  if (options.save_to != nullptr &&
+      (!names_folder(options.save_to) || !folder_path(options.save_to, emulator.save_folder))) {
     window_note_failure("--save-to needs an existing folder with a path shorter than 260 bytes");
     return false;
   }
@@ -155,10 +156,17 @@ int emulator_main(int argc, const char* const* argv) {
   AppOptions options;
   char error[kAppErrorCapacity];
   switch (parse_app_arguments(argc, argv, options, error)) {
-    case AppAction::run: break;
-    case AppAction::help: std::fputs(kAppHelp, stdout); return 0;
-    case AppAction::version: std::puts(kAppVersion); return 0;
-    case AppAction::usage: window_note_failure(error); return kAppUsageExitCode;
+    case AppAction::run:
+      break;
+    case AppAction::help:
+      std::fputs(kAppHelp, stdout);
+      return 0;
+    case AppAction::version:
+      std::puts(kAppVersion);
+      return 0;
+    case AppAction::usage:
+      window_note_failure(error);
+      return kAppUsageExitCode;
   }
   void* block = std::calloc(1, sizeof(Emulator));
   if (block == nullptr) {

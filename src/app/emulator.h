@@ -6,8 +6,8 @@
 #include <cstdint>
 
 #include "app/app_options.h"
-#include "platform/file_claim.h"
 #include "platform/exe_path.h"
+#include "platform/file_claim.h"
 #include "runner/processor.h"
 
 namespace quill {
@@ -17,17 +17,17 @@ inline constexpr char kSaveFailureMessage[] = "The emulator closed, but its memo
 
 // Everything the application owns; one zero-filled heap block, constructed in place.
 struct Emulator {
-  Processor processor;                      // main machine, host state, runner, wake event, quit and stop flags
-  uint8_t* memory = nullptr;                // the main memory, 3 bytes a tryte; owned here
-  void* window = nullptr;                   // the backend's window; null when there is none
-  uint32_t* display_pixels = nullptr;       // the window's private 500 x 320 copy, painted outside the lock
-  uint64_t painted_frame = 0;               // frame counter at the last paint
-  std::atomic<int32_t> runner_ended{0};     // set by the runner's end hook for windows that poll for it
-  AppOptions options;                        // from the command line
-  char folder[kExeFolderCapacity] = {};      // the folder loaded from, with its separator, or empty
+  Processor processor;                        // main machine, host state, runner, wake event, quit and stop flags
+  uint8_t* memory = nullptr;                  // the main memory, 3 bytes a tryte; owned here
+  void* window = nullptr;                     // the backend's window; null when there is none
+  uint32_t* display_pixels = nullptr;         // the window's private 500 x 320 copy, painted outside the lock
+  uint64_t painted_frame = 0;                 // frame counter at the last paint
+  std::atomic<int32_t> runner_ended{0};       // set by the runner's end hook for windows that poll for it
+  AppOptions options;                         // from the command line
+  char folder[kExeFolderCapacity] = {};       // the folder loaded from, with its separator, or empty
   char save_folder[kExeFolderCapacity] = {};  // where the close saves, with its separator, or empty
-  FileClaim claim;                           // on the loaded folder's image file, so no second emulator runs it
-  bool saves = false;                        // false for an IMAGE without --save-to: the close writes nothing
+  FileClaim claim;                            // on the loaded folder's image file, so no second emulator runs it
+  bool saves = false;                         // false for an IMAGE without --save-to: the close writes nothing
 };
 
 // Stops the processor and the cores and saves the memory where the close saves it

@@ -44,18 +44,30 @@ KeyPress translate_key_press(Key key, KeyModifiers modifiers) {
   if (modifiers.ctrl && key == Key::letter_s) return push(kKeyCtrlS);
   if (modifiers.ctrl && key == Key::letter_d) return push(kKeyCtrlD);
   switch (key) {
-    case Key::enter: return push(modifiers.shift ? kKeyShiftEnter : kKeyEnter);
-    case Key::backspace: return push(kKeyBackspace);
-    case Key::left: return push(kKeyLeft);
-    case Key::right: return push(kKeyRight);
-    case Key::up: return push(kKeyUp);
-    case Key::down: return push(kKeyDown);
-    case Key::del: return push(kKeyDelete);
-    case Key::escape: return push(kKeyEscape);
-    case Key::home: return push(kKeyHome);
-    case Key::end: return push(kKeyEnd);
-    case Key::tab: return push(kKeyTab);
-    default: return {};
+    case Key::enter:
+      return push(modifiers.shift ? kKeyShiftEnter : kKeyEnter);
+    case Key::backspace:
+      return push(kKeyBackspace);
+    case Key::left:
+      return push(kKeyLeft);
+    case Key::right:
+      return push(kKeyRight);
+    case Key::up:
+      return push(kKeyUp);
+    case Key::down:
+      return push(kKeyDown);
+    case Key::del:
+      return push(kKeyDelete);
+    case Key::escape:
+      return push(kKeyEscape);
+    case Key::home:
+      return push(kKeyHome);
+    case Key::end:
+      return push(kKeyEnd);
+    case Key::tab:
+      return push(kKeyTab);
+    default:
+      return {};
   }
 }
 

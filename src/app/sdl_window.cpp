@@ -80,8 +80,8 @@ void paint(Emulator& emulator, Canvas& canvas) {
   emulator.painted_frame = framebuffer_copy_for_paint(emulator.processor.host, emulator.display_pixels);
   if (width <= 0 || height <= 0) return;
   draw_picture(emulator.display_pixels, canvas.pixels, width, height);
-  (void)SDL_ConvertPixels(width, height, SDL_PIXELFORMAT_RGB888, canvas.pixels, width * 4,
-                          surface->format->format, surface->pixels, surface->pitch);
+  (void)SDL_ConvertPixels(width, height, SDL_PIXELFORMAT_RGB888, canvas.pixels, width * 4, surface->format->format,
+                          surface->pixels, surface->pitch);
   (void)SDL_UpdateWindowSurface(window);
 }
 
@@ -119,19 +119,25 @@ enum class Handled { go_on, repaint, closed };
 
 Handled handle_event(Emulator& emulator, const SDL_Event& event) {
   switch (event.type) {
-    case SDL_QUIT: return Handled::closed;
+    case SDL_QUIT:
+      return Handled::closed;
     case SDL_WINDOWEVENT:
       if (event.window.event == SDL_WINDOWEVENT_CLOSE) return Handled::closed;
       if (event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED || event.window.event == SDL_WINDOWEVENT_EXPOSED) {
         return Handled::repaint;
       }
       return Handled::go_on;
-    case SDL_KEYDOWN: press_key(emulator, event.key); return Handled::go_on;
-    case SDL_TEXTINPUT: type_text(emulator, event.text); return Handled::go_on;
+    case SDL_KEYDOWN:
+      press_key(emulator, event.key);
+      return Handled::go_on;
+    case SDL_TEXTINPUT:
+      type_text(emulator, event.text);
+      return Handled::go_on;
     case SDL_MOUSEBUTTONDOWN:
       if (event.button.button == SDL_BUTTON_LEFT) (void)SDL_SetWindowInputFocus(sdl_window(emulator));
       return Handled::go_on;
-    default: return Handled::go_on;
+    default:
+      return Handled::go_on;
   }
 }
 
@@ -160,11 +166,12 @@ bool window_open(Emulator& emulator) {
     SDL_Quit();
     return false;
   }
-  const uint32_t flags = SDL_WINDOW_RESIZABLE | (emulator.options.fullscreen ? uint32_t{SDL_WINDOW_FULLSCREEN_DESKTOP} : 0u);
+  const uint32_t flags =
+      SDL_WINDOW_RESIZABLE | (emulator.options.fullscreen ? uint32_t{SDL_WINDOW_FULLSCREEN_DESKTOP} : 0u);
   const auto scale = static_cast<int>(emulator.options.scale);
-  SDL_Window* window = SDL_CreateWindow(kWindowTitle, SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED,
-                                        static_cast<int>(kPictureWidth) * scale, static_cast<int>(kPictureHeight) * scale,
-                                        flags);
+  SDL_Window* window =
+      SDL_CreateWindow(kWindowTitle, SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED,
+                       static_cast<int>(kPictureWidth) * scale, static_cast<int>(kPictureHeight) * scale, flags);
   if (window == nullptr) {
     std::fprintf(stderr, "quillomar: cannot create the window: %s\n", SDL_GetError());
     SDL_Quit();

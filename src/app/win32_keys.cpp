@@ -6,21 +6,36 @@ namespace quill {
 
 Key key_from_virtual_key(uint64_t virtual_key) {
   switch (virtual_key) {
-    case VK_RETURN: return Key::enter;
-    case VK_BACK: return Key::backspace;
-    case VK_LEFT: return Key::left;
-    case VK_RIGHT: return Key::right;
-    case VK_UP: return Key::up;
-    case VK_DOWN: return Key::down;
-    case VK_DELETE: return Key::del;
-    case VK_ESCAPE: return Key::escape;
-    case VK_HOME: return Key::home;
-    case VK_END: return Key::end;
-    case VK_TAB: return Key::tab;
-    case 'S': return Key::letter_s;
-    case 'D': return Key::letter_d;
-    case VK_F12: return Key::f12;
-    default: return Key::other;
+    case VK_RETURN:
+      return Key::enter;
+    case VK_BACK:
+      return Key::backspace;
+    case VK_LEFT:
+      return Key::left;
+    case VK_RIGHT:
+      return Key::right;
+    case VK_UP:
+      return Key::up;
+    case VK_DOWN:
+      return Key::down;
+    case VK_DELETE:
+      return Key::del;
+    case VK_ESCAPE:
+      return Key::escape;
+    case VK_HOME:
+      return Key::home;
+    case VK_END:
+      return Key::end;
+    case VK_TAB:
+      return Key::tab;
+    case 'S':
+      return Key::letter_s;
+    case 'D':
+      return Key::letter_d;
+    case VK_F12:
+      return Key::f12;
+    default:
+      return Key::other;
   }
 }
 

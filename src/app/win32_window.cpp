@@ -48,10 +48,9 @@ void draw_client(Emulator& emulator, HDC target, LONG width, LONG height) {
   if (!picture_layout(width, height, picture)) return;
   const BITMAPINFO info = picture_bitmap_info();
   (void)SetStretchBltMode(target, COLORONCOLOR);
-  (void)StretchDIBits(target, static_cast<int>(picture.x), static_cast<int>(picture.y),
-                      static_cast<int>(picture.width), static_cast<int>(picture.height), 0, 0,
-                      static_cast<int>(kPictureWidth), static_cast<int>(kPictureHeight), emulator.display_pixels,
-                      &info, DIB_RGB_COLORS, SRCCOPY);
+  (void)StretchDIBits(target, static_cast<int>(picture.x), static_cast<int>(picture.y), static_cast<int>(picture.width),
+                      static_cast<int>(picture.height), 0, 0, static_cast<int>(kPictureWidth),
+                      static_cast<int>(kPictureHeight), emulator.display_pixels, &info, DIB_RGB_COLORS, SRCCOPY);
 }
 
 // When the off-screen context or bitmap cannot be made nothing is drawn and
@@ -104,23 +103,32 @@ LRESULT handle_message(Emulator& emulator, HWND window, UINT message, WPARAM wpa
       (void)KillTimer(window, kRepaintTimer);
       PostQuitMessage(0);
       return 0;
-    case WM_SIZE: (void)InvalidateRect(window, nullptr, FALSE); return 0;
-    case WM_PAINT: paint(emulator, window); return 0;
+    case WM_SIZE:
+      (void)InvalidateRect(window, nullptr, FALSE);
+      return 0;
+    case WM_PAINT:
+      paint(emulator, window);
+      return 0;
     case WM_CLOSE:
       processor_request_quit(emulator.processor);
       (void)DestroyWindow(window);
       return 0;
-    case WM_ERASEBKGND: return 1;  // painting covers the whole client area
+    case WM_ERASEBKGND:
+      return 1;  // painting covers the whole client area
     case WM_KEYDOWN:
       if (press_key(emulator, wparam)) return 0;
       return DefWindowProcW(window, message, wparam, lparam);
-    case WM_CHAR: type_unit(emulator, wparam); return 0;
+    case WM_CHAR:
+      type_unit(emulator, wparam);
+      return 0;
     case WM_TIMER:
       if (frame_needs_repaint(framebuffer_frame_counter(emulator.processor.host), emulator.painted_frame)) {
         (void)InvalidateRect(window, nullptr, FALSE);
       }
       return 0;
-    case WM_LBUTTONDOWN: (void)SetFocus(window); return 0;
+    case WM_LBUTTONDOWN:
+      (void)SetFocus(window);
+      return 0;
     case WM_GETMINMAXINFO: {  // never smaller than the picture at scale 1
       RECT outer{0, 0, static_cast<LONG>(kPictureWidth), static_cast<LONG>(kPictureHeight)};
       (void)AdjustWindowRect(&outer, WS_OVERLAPPEDWINDOW, FALSE);
@@ -128,8 +136,11 @@ LRESULT handle_message(Emulator& emulator, HWND window, UINT message, WPARAM wpa
       limits->ptMinTrackSize = POINT{outer.right - outer.left, outer.bottom - outer.top};
       return 0;
     }
-    case kRunnerEndedMessage: show_final_title(emulator, window); return 0;
-    default: return DefWindowProcW(window, message, wparam, lparam);
+    case kRunnerEndedMessage:
+      show_final_title(emulator, window);
+      return 0;
+    default:
+      return DefWindowProcW(window, message, wparam, lparam);
   }
 }
 
@@ -188,9 +199,9 @@ bool window_open(Emulator& emulator) {
   RECT outer{0, 0, static_cast<LONG>(kPictureWidth) * scale, static_cast<LONG>(kPictureHeight) * scale};
   (void)AdjustWindowRect(&outer, WS_OVERLAPPEDWINDOW, FALSE);
   // The window procedure stores the handle in emulator.window on WM_NCCREATE.
-  HWND window = CreateWindowExW(0, kClassName, kWideTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
-                                outer.right - outer.left, outer.bottom - outer.top, nullptr, nullptr, instance,
-                                &emulator);
+  HWND window =
+      CreateWindowExW(0, kClassName, kWideTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
+                      outer.right - outer.left, outer.bottom - outer.top, nullptr, nullptr, instance, &emulator);
   if (window == nullptr) {
     emulator.window = nullptr;
     window_note_failure("cannot create the window");

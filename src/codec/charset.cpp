@@ -36,11 +36,16 @@ int code_of_character(char16_t character) {
     return 28 + (character - u'A');
   }
   switch (character) {
-    case u'\u2018': return 90;
-    case u'\u2019': return 91;
-    case u'\u201C': return 92;
-    case u'\u201D': return 93;
-    default: return kNoCharacterCode;
+    case u'\u2018':
+      return 90;
+    case u'\u2019':
+      return 91;
+    case u'\u201C':
+      return 92;
+    case u'\u201D':
+      return 93;
+    default:
+      return kNoCharacterCode;
   }
 }
 

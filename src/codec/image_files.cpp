@@ -86,7 +86,8 @@ bool write_text_temporary(FileReplacement& text, const uint8_t* memory, uint64_t
   if (count > size || !open_image_replacement(text, path)) return false;
   char chunk[kTextChunkTrytes];
   for (uint64_t position = 0; position < count;) {
-    const size_t length = static_cast<size_t>(count - position < kTextChunkTrytes ? count - position : kTextChunkTrytes);
+    const size_t length =
+        static_cast<size_t>(count - position < kTextChunkTrytes ? count - position : kTextChunkTrytes);
     if (!text_image_encode(memory, position, length, chunk) || std::fwrite(chunk, 1, length, text.file) != length) {
       replacement_abandon(text);
       return false;

@@ -63,8 +63,7 @@ constexpr std::array<char, 256> symbol_of_sum_table() {
 constexpr auto kSymbolOfSum = symbol_of_sum_table();
 }  // namespace
 
-bool text_image_feed(TextImageReader& reader, uint8_t* memory, uint64_t size, const uint8_t* bytes,
-                     size_t length) {
+bool text_image_feed(TextImageReader& reader, uint8_t* memory, uint64_t size, const uint8_t* bytes, size_t length) {
   if (reader.failed) return false;
   uint64_t next = reader.next;
   size_t i = 0;

@@ -6,8 +6,15 @@ namespace quill {
 
 const char* status_text(uint32_t status) {
   static constexpr const char* kTexts[] = {
-      "ready",          "budget reached", "halted", "memory end", "cannot decode", "stack overflow",
-      "call stack overflow", "invalid destination", "host error",
+      "ready",
+      "budget reached",
+      "halted",
+      "memory end",
+      "cannot decode",
+      "stack overflow",
+      "call stack overflow",
+      "invalid destination",
+      "host error",
   };
   return status < sizeof kTexts / sizeof kTexts[0] ? kTexts[status] : "unknown";
 }

@@ -79,8 +79,6 @@ inline constexpr auto kOpKind = op_kind_table();
 }
 
 // Pops the top value of `stack`; an empty stack yields NIL and stays as it is.
-[[nodiscard]] inline int64_t pop_value(ValueStack& stack) {
-  return stack.count ? stack.values[--stack.count] : NIL;
-}
+[[nodiscard]] inline int64_t pop_value(ValueStack& stack) { return stack.count ? stack.values[--stack.count] : NIL; }
 
 }  // namespace quill

@@ -113,8 +113,10 @@ inline uint32_t return_or_halt(Machine& m) {
       m.acc = value;
       return complete(m, position);
     }
-    case op_return: return return_or_halt(m);
-    case op_invalid: return fail(m, status_cannot_decode);
+    case op_return:
+      return return_or_halt(m);
+    case op_invalid:
+      return fail(m, status_cannot_decode);
     case op_pop:
       if (const uint32_t bad = decode_operands<1>(m, pc, s)) return fail(m, bad);
       m.acc = pop_value(stacks[s[0]]);

@@ -53,7 +53,7 @@ struct HostState {
 
   FetchState fetch;  // main runner thread only
 
-  uint32_t hold_depth = 0;  // under the lock
+  uint32_t hold_depth = 0;   // under the lock
   bool frame_dirty = false;  // drawn during a hold; under the lock
 
   // Key queue: a ring written by the window thread, read by host calls (under the lock).

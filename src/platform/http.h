@@ -12,17 +12,17 @@ namespace quill {
 // Outcome numbers other than an HTTP status. Backends map their own failures to
 // these so that a program sees the same number on Linux and on Windows.
 enum HttpError : uint32_t {
-  http_error_other = 1,                    // anything not listed below
-  http_error_timeout = 12002,              // resolving, connecting, a receive or the body read took too long
-  http_error_invalid_url = 12005,          // the URL cannot be parsed
-  http_error_unrecognized_scheme = 12006,  // a scheme other than http or https
-  http_error_name_not_resolved = 12007,    // the host (or the proxy) has no address
-  http_error_cannot_connect = 12029,       // the connection was refused or is unreachable
-  http_error_connection_reset = 12030,     // the server reset or closed the connection mid-reply
+  http_error_other = 1,                        // anything not listed below
+  http_error_timeout = 12002,                  // resolving, connecting, a receive or the body read took too long
+  http_error_invalid_url = 12005,              // the URL cannot be parsed
+  http_error_unrecognized_scheme = 12006,      // a scheme other than http or https
+  http_error_name_not_resolved = 12007,        // the host (or the proxy) has no address
+  http_error_cannot_connect = 12029,           // the connection was refused or is unreachable
+  http_error_connection_reset = 12030,         // the server reset or closed the connection mid-reply
   http_error_invalid_server_response = 12152,  // no reply, a malformed one, or a status outside 100 to 599
-  http_error_redirect_failed = 12156,      // a redirect to another scheme, or too many redirects
-  http_error_secure_failure = 12175,       // TLS handshake or certificate verification failed
-  http_error_header_size_overflow = 12183,  // the reply's headers and trailers passed kHttpMaxHeaderBytes
+  http_error_redirect_failed = 12156,          // a redirect to another scheme, or too many redirects
+  http_error_secure_failure = 12175,           // TLS handshake or certificate verification failed
+  http_error_header_size_overflow = 12183,     // the reply's headers and trailers passed kHttpMaxHeaderBytes
 };
 
 inline constexpr size_t kHttpMaxHostLength = 2'048;
@@ -32,13 +32,13 @@ inline constexpr uint64_t kHttpMaxHeaderBytes = 65'536;  // one reply's header a
 
 // A parsed URL: views into the caller's string, which must outlive it.
 struct HttpUrl {
-  bool secure = false;               // https
-  uint16_t port = 0;                 // the explicit port, or 80 / 443
-  const char16_t* host = nullptr;    // without user information; "[...]" for an IPv6 address
+  bool secure = false;             // https
+  uint16_t port = 0;               // the explicit port, or 80 / 443
+  const char16_t* host = nullptr;  // without user information; "[...]" for an IPv6 address
   size_t host_length = 0;
-  const char16_t* path = nullptr;    // from the first "/" after the host, up to "?" or "#"
+  const char16_t* path = nullptr;  // from the first "/" after the host, up to "?" or "#"
   size_t path_length = 0;
-  const char16_t* extra = nullptr;   // the query (and any fragment), from "?" or "#"
+  const char16_t* extra = nullptr;  // the query (and any fragment), from "?" or "#"
   size_t extra_length = 0;
 };
 

@@ -27,8 +27,7 @@ uint64_t next_batch(const CoreSlot& slot, uint64_t speed, uint64_t base_ns, uint
   const uint64_t left = slot.budget - slot.machine.executed;
   const uint64_t batch = left < kRunnerBatch ? left : kRunnerBatch;
   if (speed == 0) return batch;
-  const long double allowance =
-      pacing_allowance(clock_now_ns() - base_ns, speed, slot.machine.executed - base_count);
+  const long double allowance = pacing_allowance(clock_now_ns() - base_ns, speed, slot.machine.executed - base_count);
   return batch_for_allowance(allowance, batch);
 }
 

@@ -1,6 +1,6 @@
-#include <gtest/gtest.h>
-
 #include "app/key_translation.h"
+
+#include <gtest/gtest.h>
 
 #include <vector>
 
@@ -16,9 +16,8 @@ TEST(KeyPress, SpecialKeysGiveTheirCodesWhateverCtrlAndShift) {
     Key key;
     int64_t code;
   } cases[] = {
-      {Key::enter, 100}, {Key::backspace, 101}, {Key::left, 102}, {Key::right, 103}, {Key::up, 104},
-      {Key::down, 105},  {Key::del, 106},       {Key::escape, 107}, {Key::home, 108}, {Key::end, 109},
-      {Key::tab, 112},
+      {Key::enter, 100}, {Key::backspace, 101}, {Key::left, 102}, {Key::right, 103}, {Key::up, 104},  {Key::down, 105},
+      {Key::del, 106},   {Key::escape, 107},    {Key::home, 108}, {Key::end, 109},   {Key::tab, 112},
   };
   for (const Case& c : cases) {
     for (bool ctrl : {false, true}) {
@@ -47,7 +46,7 @@ TEST(KeyPress, F12StopsAndSystemKeysAreIgnored) {
   EXPECT_EQ(press(Key::f10).action, KeyAction::ignored);
   EXPECT_EQ(press(Key::enter, false, false, true).action, KeyAction::ignored);  // Alt+Enter
   EXPECT_EQ(press(Key::letter_s, true, false, true).action, KeyAction::ignored);
-  EXPECT_EQ(press(Key::f12, false, false, true).action, KeyAction::ignored);    // Alt+F12
+  EXPECT_EQ(press(Key::f12, false, false, true).action, KeyAction::ignored);  // Alt+F12
 }
 
 TEST(TypedText, PrintableCharactersGiveTheirCharacterCodes) {
@@ -72,18 +71,30 @@ TEST(TypedText, Utf8IsDecodedIntoUnitsAndUnitsWithoutCodesDrop) {
   EXPECT_EQ(typed("a"), (std::vector<int64_t>{60}));
   EXPECT_EQ(typed("aA ~"), (std::vector<int64_t>{60, 28, 0, 89}));
   EXPECT_EQ(typed("\xE2\x80\x9C"), (std::vector<int64_t>{92}));  // a curly quote, three bytes
-  EXPECT_EQ(typed("#@\xC3\xA9\x7F"), (std::vector<int64_t>{}));   // no codes, e acute, DEL
-  EXPECT_EQ(typed("\xF0\x9F\x98\x80" "a"), (std::vector<int64_t>{60}));  // beyond 16 bits: surrogates
+  EXPECT_EQ(typed("#@\xC3\xA9\x7F"), (std::vector<int64_t>{}));  // no codes, e acute, DEL
+  EXPECT_EQ(typed("\xF0\x9F\x98\x80"
+                  "a"),
+            (std::vector<int64_t>{60}));  // beyond 16 bits: surrogates
   EXPECT_EQ(typed("a\tb\r"), (std::vector<int64_t>{60, 61}));
 }
 
 TEST(TypedText, MalformedUtf8CostsOneByteAndNeverReadsPastTheEnd) {
-  EXPECT_EQ(typed("\x80" "a"), (std::vector<int64_t>{60}));          // stray continuation byte
-  EXPECT_EQ(typed("\xE2\x80"), (std::vector<int64_t>{}));         // cut short by the NUL
-  EXPECT_EQ(typed("\xE2\x80" "a"), (std::vector<int64_t>{60}));
-  EXPECT_EQ(typed("\xC1\xA1" "a"), (std::vector<int64_t>{60}));      // overlong 'a' is not an 'a'
-  EXPECT_EQ(typed("\xED\xA0\x80" "a"), (std::vector<int64_t>{60}));  // an encoded surrogate
-  EXPECT_EQ(typed("\xFF" "a"), (std::vector<int64_t>{60}));
+  EXPECT_EQ(typed("\x80"
+                  "a"),
+            (std::vector<int64_t>{60}));                   // stray continuation byte
+  EXPECT_EQ(typed("\xE2\x80"), (std::vector<int64_t>{}));  // cut short by the NUL
+  EXPECT_EQ(typed("\xE2\x80"
+                  "a"),
+            (std::vector<int64_t>{60}));
+  EXPECT_EQ(typed("\xC1\xA1"
+                  "a"),
+            (std::vector<int64_t>{60}));  // overlong 'a' is not an 'a'
+  EXPECT_EQ(typed("\xED\xA0\x80"
+                  "a"),
+            (std::vector<int64_t>{60}));  // an encoded surrogate
+  EXPECT_EQ(typed("\xFF"
+                  "a"),
+            (std::vector<int64_t>{60}));
 }
 
 TEST(TypedText, StopsAtTheCapacity) {

@@ -1,6 +1,6 @@
-#include <gtest/gtest.h>
-
 #include "app/picture_layout.h"
+
+#include <gtest/gtest.h>
 
 #include <vector>
 

@@ -1,8 +1,7 @@
-#include <gtest/gtest.h>
+#include "app/sdl_keys.h"
 
 #include <SDL_keyboard.h>
-
-#include "app/sdl_keys.h"
+#include <gtest/gtest.h>
 
 namespace quill {
 namespace {

@@ -1,8 +1,7 @@
-#include <gtest/gtest.h>
-
-#include <windows.h>
-
 #include "app/win32_keys.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
 
 namespace quill {
 namespace {

@@ -1,16 +1,22 @@
+#include "app/window_title.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
-
-#include "app/window_title.h"
 
 namespace quill {
 namespace {
 
 TEST(WindowTitle, FinalTitleNamesTheStatus) {
-  const char* texts[] = {"ready",          "budget reached",      "halted",
-                         "memory end",     "cannot decode",       "stack overflow",
-                         "call stack overflow", "invalid destination", "host error"};
+  const char* texts[] = {"ready",
+                         "budget reached",
+                         "halted",
+                         "memory end",
+                         "cannot decode",
+                         "stack overflow",
+                         "call stack overflow",
+                         "invalid destination",
+                         "host error"};
   char title[kTitleCapacity];
   for (uint32_t status = 0; status < 9; ++status) {
     format_final_title(false, status, title);

@@ -1,6 +1,6 @@
-#include <gtest/gtest.h>
-
 #include "codec/charset.h"
+
+#include <gtest/gtest.h>
 
 namespace quill {
 namespace {

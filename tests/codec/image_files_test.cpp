@@ -1,10 +1,11 @@
+#include "codec/image_files.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cctype>
 #include <random>
 
-#include "codec/image_files.h"
 #include "support/temp_folder.h"
 #include "support/test_memory.h"
 

@@ -1,8 +1,9 @@
+#include "codec/literal.h"
+
 #include <gtest/gtest.h>
 
 #include <random>
 
-#include "codec/literal.h"
 #include "support/test_memory.h"
 
 namespace quill {
@@ -32,9 +33,17 @@ TEST(Literal, ExamplesDecodeToTheirValues) {
     int64_t value;
     uint64_t length;
   } cases[] = {
-      {"0", 0, 1},           {"1F", 15, 2},          {"2A0", 200, 3},        {"B1", -1, 2},
-      {"C10", -20, 3},       {"A", NIL, 1},          {"B0", NIL, 2},         {"J000000000", NIL, 10},
-      {"9000000000", 0, 10}, {"9JJJJJJJJJ", kValueMax, 10}, {"JJJJJJJJJJ", -kValueMax, 10},
+      {"0", 0, 1},
+      {"1F", 15, 2},
+      {"2A0", 200, 3},
+      {"B1", -1, 2},
+      {"C10", -20, 3},
+      {"A", NIL, 1},
+      {"B0", NIL, 2},
+      {"J000000000", NIL, 10},
+      {"9000000000", 0, 10},
+      {"9JJJJJJJJJ", kValueMax, 10},
+      {"JJJJJJJJJJ", -kValueMax, 10},
   };
   for (const Case& c : cases) {
     const Decoded d = decode(c.symbols);
@@ -97,8 +106,8 @@ TEST(Cell, WritesTheDocumentedForms) {
     int64_t value;
     const char* symbols;
   } cases[] = {
-      {NIL, "J000000000"},       {-1, "J000000001"}, {0, "9000000000"}, {kValueMax, "9JJJJJJJJJ"},
-      {-kValueMax, "JJJJJJJJJJ"}, {8000, "9000001000"},
+      {NIL, "J000000000"},       {-1, "J000000001"},         {0, "9000000000"},
+      {kValueMax, "9JJJJJJJJJ"}, {-kValueMax, "JJJJJJJJJJ"}, {8000, "9000001000"},
   };
   for (const Case& c : cases) {
     TestMemory memory(10);

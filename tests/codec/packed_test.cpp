@@ -1,9 +1,10 @@
+#include "codec/packed.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <random>
 
-#include "codec/packed.h"
 #include "support/test_memory.h"
 
 namespace quill {
@@ -34,12 +35,7 @@ TEST(Packed, WritesTheDocumentedExamples) {
     int64_t value;
     const char* symbols;
   } cases[] = {
-      {1, "-"},
-      {27, "+"},
-      {28, "--"},
-      {756, "++"},
-      {123'456'789, "4B43HD"},
-      {293'292'210'960, "++++++++"},
+      {1, "-"}, {27, "+"}, {28, "--"}, {756, "++"}, {123'456'789, "4B43HD"}, {293'292'210'960, "++++++++"},
   };
   for (const Case& c : cases) {
     TestMemory memory(8);
@@ -58,7 +54,7 @@ TEST(Packed, RefusesBeforeWritingAnything) {
   EXPECT_EQ(write_packed(memory.data(), memory.size, 7, 28), kPackedTooLarge);  // needs 2, 1 left
   EXPECT_EQ(write_packed(memory.data(), memory.size, 9, 0), kPackedTooLarge);   // past the end
   EXPECT_EQ(memory.symbols(0, 8), "........");
-  EXPECT_EQ(write_packed(memory.data(), memory.size, 8, 0), 0);  // zero at the end: nothing to write
+  EXPECT_EQ(write_packed(memory.data(), memory.size, 8, 0), 0);   // zero at the end: nothing to write
   EXPECT_EQ(write_packed(memory.data(), memory.size, 7, 27), 1);  // exactly fits
 }
 

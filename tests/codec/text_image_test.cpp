@@ -1,10 +1,11 @@
+#include "codec/text_image.h"
+
 #include <gtest/gtest.h>
 
 #include <random>
 #include <string>
 #include <vector>
 
-#include "codec/text_image.h"
 #include "codec/tryte.h"
 
 namespace quill {

@@ -1,9 +1,9 @@
+#include "codec/tryte.h"
+
 #include <gtest/gtest.h>
 
 #include <set>
 #include <string>
-
-#include "codec/tryte.h"
 
 namespace quill {
 namespace {
@@ -41,10 +41,14 @@ TEST(Tryte, EveryValueHasItsPatternSymbolAndDigit) {
 TEST(Tryte, OnlyTheThreeTritBytesAreTrits) {
   for (int b = 0; b < 256; ++b) {
     const int t = trit_of_byte(static_cast<uint8_t>(b));
-    if (b == '-') EXPECT_EQ(t, -1);
-    else if (b == '.') EXPECT_EQ(t, 0);
-    else if (b == '+') EXPECT_EQ(t, 1);
-    else EXPECT_EQ(t, kNoTrit) << b;
+    if (b == '-')
+      EXPECT_EQ(t, -1);
+    else if (b == '.')
+      EXPECT_EQ(t, 0);
+    else if (b == '+')
+      EXPECT_EQ(t, 1);
+    else
+      EXPECT_EQ(t, kNoTrit) << b;
   }
 }
 

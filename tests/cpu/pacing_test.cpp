@@ -1,8 +1,9 @@
 // The pure arithmetic of pacing, exactly.
+#include "cpu/pacing.h"
+
 #include <gtest/gtest.h>
 
 #include "cpu/machine.h"
-#include "cpu/pacing.h"
 
 namespace quill {
 namespace {
@@ -13,10 +14,17 @@ TEST(Pause, ChoosesYieldShortWaitOrLongWaitByDuration) {
     bool yield;
     uint32_t ms;
   } cases[] = {
-      {0, true, 0},          {999'999, true, 0},       {1'000'000, false, 1}, {1'999'999, false, 1},
-      {2'000'000, false, 2}, {9'999'999, false, 9},    {10'000'000, false, 10},
+      {0, true, 0},
+      {999'999, true, 0},
+      {1'000'000, false, 1},
+      {1'999'999, false, 1},
+      {2'000'000, false, 2},
+      {9'999'999, false, 9},
+      {10'000'000, false, 10},
       {UINT64_MAX, false, 10},
-      {period_ns(100), false, 10}, {period_ns(500), false, 2}, {period_ns(1'001), true, 0},
+      {period_ns(100), false, 10},
+      {period_ns(500), false, 2},
+      {period_ns(1'001), true, 0},
       {period_ns(64'000'000), true, 0},
   };
   for (const Case& c : cases) {

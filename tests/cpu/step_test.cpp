@@ -63,12 +63,11 @@ TEST(StepFailures, LeaveThePcAndCountAndClearTheAccumulator) {
     const char* symbols;
     uint32_t status;
   } cases[] = {
-      {"..31", status_memory_end},   // literal 3 at size - 2
-      {"..+0", status_memory_end},   // "+" needs two operands, one left
-      {"..~012", status_memory_end},
-      {"..<", status_memory_end},
-      {"..+0=", status_cannot_decode},  // operand is an instruction symbol
-      {"..2+0", status_cannot_decode},  // literal digit is an instruction symbol
+      {"..31", status_memory_end},  // literal 3 at size - 2
+      {"..+0", status_memory_end},  // "+" needs two operands, one left
+      {"..~012", status_memory_end},         {"..<", status_memory_end},
+      {"..+0=", status_cannot_decode},        // operand is an instruction symbol
+      {"..2+0", status_cannot_decode},        // literal digit is an instruction symbol
       {"..=00", status_invalid_destination},  // both stacks empty: nothing to store
   };
   for (const Case& c : cases) {
@@ -146,7 +145,7 @@ TEST(Arithmetic, MissingOperandsFollowTheNilRules) {
       {"-12", {-300'000'000'000, NIL}, 300'000'000'000, NIL},
       {"+12", {kValueMax, NIL}, -1, kValueMax - 1},
       {"-12", {9, NIL}, 4, 5},
-      {"-11", {7, 3}, NIL, -4},  // same stack: A is the top (3), B the next (7)
+      {"-11", {7, 3}, NIL, -4},                   // same stack: A is the top (3), B the next (7)
       {"+12", {300'000'000'000, NIL}, NIL, NIL},  // X + X out of range
   };
   for (const Case& c : cases) {
@@ -184,12 +183,12 @@ TEST(Store, EdgesOfTheDestination) {
     int64_t value;
     int64_t address;
   } failing[] = {
-      {28, 19},                 // two trytes, one left
-      {5, -1},                  // negative address
-      {5, NIL},                 // no address
-      {-5, 3},                  // negative value
-      {293'292'210'961, 3},     // too large to pack
-      {0, 21},                  // beyond the end
+      {28, 19},              // two trytes, one left
+      {5, -1},               // negative address
+      {5, NIL},              // no address
+      {-5, 3},               // negative value
+      {293'292'210'961, 3},  // too large to pack
+      {0, 21},               // beyond the end
   };
   for (const Case& c : failing) {
     Fixture f("=A8", 20);
@@ -206,8 +205,8 @@ TEST(Store, EdgesOfTheDestination) {
 
 TEST(Call, EntersAnEmptyFrameAndReturnsWithTheAccumulator) {
   Fixture f("=01", 30);
-  push(f.m, 0, 20);  // target
-  push(f.m, 1, 7);   // argument
+  push(f.m, 0, 20);    // target
+  push(f.m, 1, 7);     // argument
   push(f.m, 4, 1, 1);  // left over in frame 1 from an earlier call
   EXPECT_EQ(machine_step(f.m), status_ready);
   EXPECT_EQ(f.m.depth, 1u);
@@ -338,14 +337,13 @@ TEST(Jump, ChoosesTheOffsetByComparison) {
     uint64_t pc_after;
     int64_t acc_after;
   } cases[] = {
-      {5, 4, 3, 6, 9, 13, 10},   // acc > U: P
-      {3, 4, 3, 6, 9, 16, 10},   // acc < U: Q
-      {4, 4, 3, 6, 9, 19, 10},   // equal: R
-      {NIL, 4, 3, 6, 9, 19, 10}, // NIL acc: R
-      {4, NIL, 3, 6, 9, 19, 10}, // NIL comparand: R
-      {4, 4, 3, 6, 0, 15, 10},   // offset 0 falls through, acc = own address
-      {4, 4, 3, 6, NIL, 15, NIL},
-      {4, 4, 3, 6, -10, 0, 10},  // back to address 0
+      {5, 4, 3, 6, 9, 13, 10},                               // acc > U: P
+      {3, 4, 3, 6, 9, 16, 10},                               // acc < U: Q
+      {4, 4, 3, 6, 9, 19, 10},                               // equal: R
+      {NIL, 4, 3, 6, 9, 19, 10},                             // NIL acc: R
+      {4, NIL, 3, 6, 9, 19, 10},                             // NIL comparand: R
+      {4, 4, 3, 6, 0, 15, 10},                               // offset 0 falls through, acc = own address
+      {4, 4, 3, 6, NIL, 15, NIL}, {4, 4, 3, 6, -10, 0, 10},  // back to address 0
   };
   for (const Case& c : cases) {
     Fixture f("..........~1234", 30);

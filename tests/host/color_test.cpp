@@ -1,8 +1,9 @@
 // Ternary colours: the reference table, every code, and colour values.
+#include "host/color.h"
+
 #include <gtest/gtest.h>
 
 #include "codec/tryte.h"
-#include "host/color.h"
 
 namespace quill {
 namespace {
@@ -62,9 +63,9 @@ TEST(ColorValue, SetsDigitsKeepsTenAndNegatesForNegativeValues) {
     int64_t value;
     TernaryColor expected;
   } cases[] = {
-      {3600, {9, 0, 0}}, {-7600, {9, 0, 0}}, {7600, {-9, 0, 0}}, {-3600, {-9, 0, 0}},
+      {3600, {9, 0, 0}}, {-7600, {9, 0, 0}},  {7600, {-9, 0, 0}}, {-3600, {-9, 0, 0}},
       {4205, {2, 3, 5}},  // digits 10, 10, 5: L and U kept
-      {0, {0, 0, 0}},     {-4205, {2, 3, -5}}, {2072, {5, 3, -2}}, {-2072, {-5, -3, 2}},
+      {0, {0, 0, 0}},    {-4205, {2, 3, -5}}, {2072, {5, 3, -2}}, {-2072, {-5, -3, 2}},
   };
   for (const Case& c : cases) {
     TernaryColor color{2, 3, 4};

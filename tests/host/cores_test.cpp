@@ -1,8 +1,9 @@
 // Auxiliary cores through their host calls: parameter blocks, slots, budgets,
 // results, stops and restarts. The test thread plays the main runner.
+#include "host/cores.h"
+
 #include <gtest/gtest.h>
 
-#include "host/cores.h"
 #include "platform/clock.h"
 #include "support/host_harness.h"
 

@@ -55,10 +55,11 @@ TEST(FetchProgram, FetchesReadsAndDigestsThroughHostCalls) {
     m.host_hook = fetch_hook;
     m.host_context = &host;
     for (size_t i = 0; i < url.size(); ++i) {
-      ASSERT_TRUE(write_cell(memory.data(), memory.size, 1'000 + 10 * i, code_of_character(static_cast<char16_t>(url[i]))));
+      ASSERT_TRUE(
+          write_cell(memory.data(), memory.size, 1'000 + 10 * i, code_of_character(static_cast<char16_t>(url[i]))));
     }
-    const std::pair<uint64_t, int64_t> cells[] = {{5'000, 1'000}, {5'010, static_cast<int64_t>(url.size())},
-                                                  {6'000, 5'000}, {6'010, 0}, {7'000, 31}, {7'010, 0}};
+    const std::pair<uint64_t, int64_t> cells[] = {
+        {5'000, 1'000}, {5'010, static_cast<int64_t>(url.size())}, {6'000, 5'000}, {6'010, 0}, {7'000, 31}, {7'010, 0}};
     for (const auto& [at, value] : cells) ASSERT_TRUE(write_cell(memory.data(), memory.size, at, value));
     const std::string program = host_call(-480'001, 6'000) + host_call(-480'003, NIL) + host_call(-480'002, NIL) +
                                 host_call(-480'002, NIL) + host_call(-480'002, NIL) + host_call(-480'004, 7'000) + ".";
@@ -68,7 +69,8 @@ TEST(FetchProgram, FetchesReadsAndDigestsThroughHostCalls) {
     const ValueStack& results = m.frames[0].stacks[2];
     ASSERT_EQ(results.count, 6) << secure;
     const int64_t expected[] = {3, 200, 'a', 'b', 'c', 0xad};  // 0xad: the last byte of SHA-256("abc")
-    for (int i = 0; i < 6; ++i) EXPECT_EQ(results.values[i], expected[i]) << "value " << i << (secure ? " https" : " http");
+    for (int i = 0; i < 6; ++i)
+      EXPECT_EQ(results.values[i], expected[i]) << "value " << i << (secure ? " https" : " http");
     fetch_release(host.fetch);
   }
 }

@@ -1,5 +1,7 @@
 // The fetch services (the net host calls) against scripted servers on 127.0.0.1:
 // descriptor decoding, the body and digest reads, and every failure rule.
+#include "host/fetch_service.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -8,7 +10,6 @@
 #include "codec/charset.h"
 #include "codec/literal.h"
 #include "cpu/step.h"
-#include "host/fetch_service.h"
 #include "host/host_calls.h"
 #include "support/test_http_server.h"
 #include "support/test_memory.h"

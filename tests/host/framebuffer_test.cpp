@@ -1,10 +1,11 @@
 // Framebuffer services: bounds on both sides, what they paint, holds and the
 // frame counter, and the copy the window paints from.
+#include "host/framebuffer.h"
+
 #include <gtest/gtest.h>
 
 #include <vector>
 
-#include "host/framebuffer.h"
 #include "support/host_harness.h"
 
 namespace quill {

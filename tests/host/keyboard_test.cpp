@@ -1,7 +1,8 @@
 // The key queue: order across the wrap, the full queue, and the wait flag.
+#include "host/keyboard.h"
+
 #include <gtest/gtest.h>
 
-#include "host/keyboard.h"
 #include "platform/event.h"
 #include "support/host_harness.h"
 

@@ -1,9 +1,9 @@
+#include "platform/exe_path.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
-
-#include "platform/exe_path.h"
 
 namespace quill {
 namespace {
@@ -26,7 +26,7 @@ TEST(ExeFolder, KeepsTheTrailingSeparatorOrIsEmpty) {
 
 TEST(ExeFolder, APathOf260BytesOrMoreIsRefusedWithoutTouchingTheOutput) {
   char out[kExeFolderCapacity];
-  const std::string folder = "/" + std::string(248, 'f') + "/";  // 250 bytes
+  const std::string folder = "/" + std::string(248, 'f') + "/";           // 250 bytes
   ASSERT_TRUE(cut(folder + std::string(259 - folder.size(), 'q'), out));  // 259: fits with its NUL
   EXPECT_EQ(std::strlen(out), folder.size());
   std::strcpy(out, "kept");

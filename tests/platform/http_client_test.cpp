@@ -86,7 +86,7 @@ TEST(HttpClient, ReportsAStatusOtherThan200WithoutTheBody) {
   server.route("/missing", Behaviour::reply, http_reply(404, "not here"));
   server.route("/slow-404", Behaviour::trickle, http_reply(404, std::string(100, 'n')));
   EXPECT_EQ(get(server.url16("/missing")).outcome, 404u);
-  EXPECT_EQ(get(server.url16("/slow-404")).outcome, 404u);  // the body is not waited for
+  EXPECT_EQ(get(server.url16("/slow-404")).outcome, 404u);        // the body is not waited for
   server.route("/moved", Behaviour::reply, http_reply(302, ""));  // a redirect without a target
   // Wine fails on the missing header (ERROR_WINHTTP_HEADER_NOT_FOUND).
   EXPECT_EQ(get(server.url16("/moved")).outcome, or_under_wine(302, 12'150));

@@ -49,13 +49,15 @@ TEST(HttpUrl, SplitsSchemeHostPortPathAndQuery) {
 }
 
 TEST(HttpUrl, RejectsOtherSchemesAndMalformedUrls) {
-  for (const char16_t* url : {u"ftp://example.org/", u"example.org/index.html", u"", u"file:///etc/passwd",
-                              u"httpx://h/"}) {
-    EXPECT_EQ(parse(url).error, http_error_unrecognized_scheme) << std::string(url, url + std::char_traits<char16_t>::length(url));
+  for (const char16_t* url :
+       {u"ftp://example.org/", u"example.org/index.html", u"", u"file:///etc/passwd", u"httpx://h/"}) {
+    EXPECT_EQ(parse(url).error, http_error_unrecognized_scheme)
+        << std::string(url, url + std::char_traits<char16_t>::length(url));
   }
   for (const char16_t* url : {u"http:/h/", u"http:h", u"http:///path", u"http://h:0/", u"http://h:65536/",
                               u"http://h:8x/", u"http://[::1/", u"http://[::1]x/"}) {
-    EXPECT_EQ(parse(url).error, http_error_invalid_url) << std::string(url, url + std::char_traits<char16_t>::length(url));
+    EXPECT_EQ(parse(url).error, http_error_invalid_url)
+        << std::string(url, url + std::char_traits<char16_t>::length(url));
   }
   EXPECT_EQ(parse(u"http://h:65535/").port, 65535);
 }

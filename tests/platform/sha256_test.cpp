@@ -1,9 +1,9 @@
 // SHA-256 against published test vectors.
+#include "platform/sha256.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
-
-#include "platform/sha256.h"
 
 namespace quill {
 namespace {

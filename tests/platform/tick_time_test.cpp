@@ -1,8 +1,8 @@
 // Tick counts to nanoseconds: exact (the floor of count × 10^9 / frequency) for
 // the counts and frequencies real counters reach, with no overflow on the way.
-#include <gtest/gtest.h>
-
 #include "platform/tick_time.h"
+
+#include <gtest/gtest.h>
 
 namespace quill {
 namespace {

@@ -34,9 +34,15 @@ inline int32_t toy_host(void* context, int64_t call, int64_t argument, int64_t* 
   if (argument != NIL && argument >= 0 && static_cast<uint64_t>(argument) < m.size) {
     const auto at = static_cast<uint64_t>(argument);
     switch (-call % 4) {
-      case 0: machine_put_tryte(m, at, static_cast<uint8_t>(-call % 27)); break;
-      case 1: (void)machine_write_cell(m, at, call * 7); break;
-      case 2: (void)machine_write_packed(m, at, -call * 1'000); break;
+      case 0:
+        machine_put_tryte(m, at, static_cast<uint8_t>(-call % 27));
+        break;
+      case 1:
+        (void)machine_write_cell(m, at, call * 7);
+        break;
+      case 2:
+        (void)machine_write_packed(m, at, -call * 1'000);
+        break;
       default:  // a bulk change: raw bytes, then the notice
         for (uint64_t i = at; i < at + 3 && i < m.size; ++i) put_tryte(m.memory, i, static_cast<uint8_t>((i + 5) % 27));
         machine_memory_changed(m, at, 3);

@@ -31,16 +31,42 @@ struct ProgramGenerator {
     const int stacks = 2 + below(4);  // few stacks, so values meet
     while (out.size() < length) {
       switch (below(16)) {
-        case 0: case 1: case 2: case 3: out += literal(below(3) == 0 ? size : 30); break;
-        case 4: case 5: out += std::string(">") + digit(stacks); break;
-        case 6: out += std::string("<") + digit(stacks); break;
-        case 7: out += std::string("+") + digit(stacks) + digit(stacks); break;
-        case 8: out += std::string("-") + digit(stacks) + digit(stacks); break;
-        case 9: case 10: out += std::string("=") + digit(stacks) + digit(stacks); break;
-        case 11: case 12: out += std::string("~") + digit(stacks) + digit(stacks) + digit(stacks) + digit(stacks); break;
-        case 13: out += "."; break;
-        case 14: out += kSymbolAlphabet[below(27)]; break;
-        default: out += literal(kValueMax); break;
+        case 0:
+        case 1:
+        case 2:
+        case 3:
+          out += literal(below(3) == 0 ? size : 30);
+          break;
+        case 4:
+        case 5:
+          out += std::string(">") + digit(stacks);
+          break;
+        case 6:
+          out += std::string("<") + digit(stacks);
+          break;
+        case 7:
+          out += std::string("+") + digit(stacks) + digit(stacks);
+          break;
+        case 8:
+          out += std::string("-") + digit(stacks) + digit(stacks);
+          break;
+        case 9:
+        case 10:
+          out += std::string("=") + digit(stacks) + digit(stacks);
+          break;
+        case 11:
+        case 12:
+          out += std::string("~") + digit(stacks) + digit(stacks) + digit(stacks) + digit(stacks);
+          break;
+        case 13:
+          out += ".";
+          break;
+        case 14:
+          out += kSymbolAlphabet[below(27)];
+          break;
+        default:
+          out += literal(kValueMax);
+          break;
       }
     }
     return out;
@@ -62,7 +88,9 @@ struct ProgramGenerator {
           out += literal_symbols(below(3) == 0 ? below(800) : below(28)) + ">" + s;
           out += literal_symbols(std::max<int64_t>(0, here + below(40) - 12)) + "=J" + s;
           break;
-        case 1: out += jump_to(here, below(static_cast<int>(std::min<int64_t>(size, here + 40)))); break;
+        case 1:
+          out += jump_to(here, below(static_cast<int>(std::min<int64_t>(size, here + 40))));
+          break;
         case 2: {  // host call with an argument near here
           const char a = digit(stacks);
           out += literal_symbols(-1 - below(40)) + ">" + s + literal_symbols(here + below(30)) + ">" + a + "=" + s + a;
@@ -72,10 +100,19 @@ struct ProgramGenerator {
           for (int i = 0, n = 10 + below(14); i < n; ++i) out += std::string(">") + s;
           out += std::string(below(2) ? "+" : "-") + digit(stacks) + digit(stacks) + ">" + s + ">" + s;
           break;
-        case 4: out += literal_symbols(here) + ">" + s + "=" + s + "J"; break;  // calls itself until depth 19
-        case 5: out += literal(30) + ">" + s + ">" + digit(stacks) + ">" + s; break;
-        case 6: out += literal(30) + ">" + s + "-" + s + digit(stacks) + ">" + s + "~" + s + digit(stacks) + digit(stacks) + s; break;
-        default: out += program(3, size); break;
+        case 4:
+          out += literal_symbols(here) + ">" + s + "=" + s + "J";
+          break;  // calls itself until depth 19
+        case 5:
+          out += literal(30) + ">" + s + ">" + digit(stacks) + ">" + s;
+          break;
+        case 6:
+          out +=
+              literal(30) + ">" + s + "-" + s + digit(stacks) + ">" + s + "~" + s + digit(stacks) + digit(stacks) + s;
+          break;
+        default:
+          out += program(3, size);
+          break;
       }
     }
     return out;

@@ -1,6 +1,7 @@
 // A fresh folder under the system's temporary directory, removed with its files.
 #pragma once
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -9,7 +10,6 @@
 #include <random>
 #include <string>
 #include <vector>
-#include <algorithm>
 
 namespace quill::test {
 

@@ -111,8 +111,12 @@ void TestHttpServer::handle(TestSocket client) {
     }
     const size_t body_at = route.response.find("\r\n\r\n") + 4;
     switch (route.behaviour) {
-      case Behaviour::reply: c.write(route.response); break;
-      case Behaviour::stall: wait_for_close(client, stopping_); break;
+      case Behaviour::reply:
+        c.write(route.response);
+        break;
+      case Behaviour::stall:
+        wait_for_close(client, stopping_);
+        break;
       case Behaviour::trickle:
         c.write(route.response.substr(0, body_at));
         for (size_t i = body_at; i < route.response.size() && !stopping_.load(); ++i) {
@@ -127,7 +131,8 @@ void TestHttpServer::handle(TestSocket client) {
         for (bool more = c.write(route.response); more && !stopping_.load();) more = c.write(lines);
         break;
       }
-      case Behaviour::hang_up: break;
+      case Behaviour::hang_up:
+        break;
       case Behaviour::reset: {
         c.write(route.response);
         clean = false;

@@ -38,9 +38,9 @@ int run_command(const std::string& folder, const std::string& program, const std
   startup.hStdOutput = out;
   startup.hStdError = err;
   PROCESS_INFORMATION started{};
-  const bool ok = out != INVALID_HANDLE_VALUE && err != INVALID_HANDLE_VALUE &&
-                  CreateProcessA(full, command.data(), nullptr, nullptr, TRUE, 0, nullptr, folder.c_str(), &startup,
-                                 &started);
+  const bool ok =
+      out != INVALID_HANDLE_VALUE && err != INVALID_HANDLE_VALUE &&
+      CreateProcessA(full, command.data(), nullptr, nullptr, TRUE, 0, nullptr, folder.c_str(), &startup, &started);
   if (out != INVALID_HANDLE_VALUE) CloseHandle(out);
   if (err != INVALID_HANDLE_VALUE) CloseHandle(err);
   if (!ok) return -1;
@@ -52,8 +52,6 @@ int run_command(const std::string& folder, const std::string& program, const std
   return exited && code < 256 ? static_cast<int>(code) : -1;
 }
 
-bool running_under_wine() {
-  return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
-}
+bool running_under_wine() { return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr; }
 
 }  // namespace quill::test

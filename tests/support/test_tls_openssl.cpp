@@ -22,8 +22,8 @@ bool make_certificate(SSL_CTX* tls, const std::string& pem_path) {
     X509_gmtime_adj(X509_getm_notAfter(cert), 86400);
     X509_set_pubkey(cert, key);
     X509_NAME* name = X509_get_subject_name(cert);
-    X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC, reinterpret_cast<const unsigned char*>("localhost"), -1,
-                               -1, 0);
+    X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC, reinterpret_cast<const unsigned char*>("localhost"), -1, -1,
+                               0);
     X509_set_issuer_name(cert, name);
     X509V3_CTX context;
     X509V3_set_ctx_nodb(&context);

@@ -21,22 +21,14 @@ TEST(AsmLiterals, UseTheShortestFormAtEveryThreshold) {
     const char* value;
     const char* symbols;
   } cases[] = {
-      {"0", "0"},
-      {"nil", "A"},
-      {"1", "11"},
-      {"19", "1J"},
-      {"20", "210"},
-      {"399", "2JJ"},
-      {"400", "3100"},
-      {"7999", "3JJJ"},
-      {"8000", "41000"},
-      {"511999999999", "9JJJJJJJJJ"},
-      {"-1", "B1"},
-      {"-19", "BJ"},
-      {"-20", "C10"},
-      {"-399", "CJJ"},
-      {"-400", "D100"},
-      {"-511999999999", "JJJJJJJJJJ"},
+      {"0", "0"},        {"nil", "A"},
+      {"1", "11"},       {"19", "1J"},
+      {"20", "210"},     {"399", "2JJ"},
+      {"400", "3100"},   {"7999", "3JJJ"},
+      {"8000", "41000"}, {"511999999999", "9JJJJJJJJJ"},
+      {"-1", "B1"},      {"-19", "BJ"},
+      {"-20", "C10"},    {"-399", "CJJ"},
+      {"-400", "D100"},  {"-511999999999", "JJJJJJJJJJ"},
   };
   for (const Case& c : cases) EXPECT_EQ(symbols_of(std::string("lit ") + c.value), c.symbols) << c.value;
   EXPECT_EQ(symbols_of("nil"), "A");

@@ -22,7 +22,8 @@ int64_t result_of(const std::string& body) {
 int64_t branch_taken(const char* jump, int64_t acc, int64_t comparand) {
   const std::string value = comparand == NIL ? "nil" : std::to_string(comparand);
   const std::string acc_text = acc == NIL ? "nil" : std::to_string(acc);
-  return result_of("lit " + value + "\npush 3\nlit " + acc_text + "\n" + jump + " yes, 3\nlit 0\nhalt\nyes: lit 1\nhalt\n");
+  return result_of("lit " + value + "\npush 3\nlit " + acc_text + "\n" + jump +
+                   " yes, 3\nlit 0\nhalt\nyes: lit 1\nhalt\n");
 }
 
 TEST(AsmPseudo, ConditionalJumpsFollowTheThreeWayCompare) {

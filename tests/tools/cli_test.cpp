@@ -7,8 +7,8 @@
 
 #include "codec/image_files.h"
 #include "support/temp_folder.h"
-#include "support/test_process.h"
 #include "support/test_memory.h"
+#include "support/test_process.h"
 #include "tools/asm/assembler.h"
 #include "tools/quill_process.h"
 
@@ -52,8 +52,7 @@ TEST(QuillCommand, AssembledImagesBootInTheEmulatorsLoaderInBothFormats) {
   for (const char* name : {"memory_tambrisk.txt", "memory_trits.txt"}) {
     TempFolder folder;
     folder.write("p.tasm", "start: lit 5\npush 0\nhalt\n");
-    const CommandResult r =
-        quill(folder, std::string("asm p.tasm -o ") + name + " --listing p.lst --symbols p.sym");
+    const CommandResult r = quill(folder, std::string("asm p.tasm -o ") + name + " --listing p.lst --symbols p.sym");
     ASSERT_EQ(r.exit_code, 0) << r.err;
     TestMemory memory(kBootAddress + 100);
     ASSERT_TRUE(load_memory_files(memory.data(), memory.size, folder.path.c_str())) << name;

@@ -1,5 +1,7 @@
 // Images written by the tools load in the emulator's loader, in both formats;
 // every output the tools write replaces a file whole or not at all.
+#include "tools/image/image_file.h"
+
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -8,7 +10,6 @@
 #include "codec/image_files.h"
 #include "support/temp_folder.h"
 #include "support/test_memory.h"
-#include "tools/image/image_file.h"
 #include "tools/image/output_file.h"
 
 namespace quill::test {
@@ -77,7 +78,8 @@ TEST(ImageFile, MalformedImagesSayWhy) {
   EXPECT_EQ(error, folder.file("blank.tern") + ": the image holds no symbols");
   folder.write("short.trits", "+-");
   EXPECT_FALSE(read_image_file(folder.file("short.trits"), read, error));
-  EXPECT_EQ(error, folder.file("short.trits") + ": a trit image holds three bytes per tryte, and this one holds 2 bytes");
+  EXPECT_EQ(error,
+            folder.file("short.trits") + ": a trit image holds three bytes per tryte, and this one holds 2 bytes");
   EXPECT_FALSE(read_image_file(folder.file("none"), read, error));
   EXPECT_EQ(error, folder.file("none") + ": no such file");
   EXPECT_FALSE(write_image_file(folder.file("no/such/dir/x.tern"), some_trytes(3), ImageFormat::text, error));

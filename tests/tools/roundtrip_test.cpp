@@ -22,8 +22,8 @@ void expect_round_trip(const TestMemory& memory, uint64_t from, const std::vecto
   std::string source, error;
   ASSERT_TRUE(disassemble(memory.bytes.data(), memory.size, options, source, error)) << error;
   AsmResult result;
-  ASSERT_TRUE(assemble_text("dis.tasm", source, AsmOptions{}, result))
-      << format_error(result.errors[0]) << "\n" << source;
+  ASSERT_TRUE(assemble_text("dis.tasm", source, AsmOptions{}, result)) << format_error(result.errors[0]) << "\n"
+                                                                       << source;
   ASSERT_EQ(result.image.size(), memory.size) << source;
   std::string again;
   for (uint64_t a = from; a < memory.size; ++a) again += kSymbolAlphabet[result.image[a]];
@@ -56,7 +56,8 @@ TEST(RoundTrip, LabelsFromASymbolFileSplitInstructionsAndComeBack) {
     ASSERT_TRUE(memory.load(program));
     std::vector<AsmLabel> labels;
     for (int i = 0; i < 12; ++i) {
-      labels.push_back({std::string("label") += std::to_string(i), static_cast<uint64_t>(generator.below(int(program.size())))});
+      labels.push_back(
+          {std::string("label") += std::to_string(i), static_cast<uint64_t>(generator.below(int(program.size())))});
     }
     SCOPED_TRACE(seed);
     expect_round_trip(memory, 0, labels);

@@ -1,6 +1,7 @@
 // quill run end to end: the JSON report, exit codes, keys, screenshots, saved
 // images, the trace and the breakpoint; and the console driven by scripted keys.
 #include <gtest/gtest.h>
+
 #include <cstdio>
 #include <random>
 #include <string>
@@ -29,7 +30,8 @@ void assemble(const TempFolder& folder, const std::string& source) {
 TEST(KeyScript, CharactersSpecialKeysAndErrors) {
   std::vector<int64_t> codes;
   std::string error;
-  ASSERT_TRUE(cli::parse_key_script("Az 0{enter}{backspace}{left}{right}{up}{down}{delete}{escape}{esc}", codes, error));
+  ASSERT_TRUE(
+      cli::parse_key_script("Az 0{enter}{backspace}{left}{right}{up}{down}{delete}{escape}{esc}", codes, error));
   EXPECT_EQ(codes, (std::vector<int64_t>{28, 85, 0, 12, 100, 101, 102, 103, 104, 105, 106, 107, 107}));
   ASSERT_TRUE(cli::parse_key_script("{home}{end}{ctrl-s}{ctrl-d}{tab}{shift-enter}{93}{113}{{}\n\r\t", codes, error));
   EXPECT_EQ(codes, (std::vector<int64_t>{108, 109, 110, 111, 112, 113, 93, 113, 86, 88, 100, 112}));
@@ -47,12 +49,14 @@ TEST(QuillRun, JsonReportsTheFinalStateAndTheExitCodeFollowsIt) {
   assemble(folder, "lit 5\npush 1\nlit 10\npush 2\nadd 1 2\nhalt\n");
   CommandResult r = quill(folder, "run --json --speed 0 p.tern");
   EXPECT_EQ(r.exit_code, 0) << r.err;
-  EXPECT_EQ(r.out, "{\"status\": 2, \"status_text\": \"halted\", \"pc\": 216691, \"acc\": 15, \"depth\": 0, "
-                   "\"executed\": 6, \"frame_counter\": 0}\n");
+  EXPECT_EQ(r.out,
+            "{\"status\": 2, \"status_text\": \"halted\", \"pc\": 216691, \"acc\": 15, \"depth\": 0, "
+            "\"executed\": 6, \"frame_counter\": 0}\n");
   r = quill(folder, "run --json --steps 3 p.tern");
   EXPECT_EQ(r.exit_code, 1);
-  EXPECT_EQ(r.out, "{\"status\": 1, \"status_text\": \"budget reached\", \"pc\": 216685, \"acc\": 10, \"depth\": 0, "
-                   "\"executed\": 3, \"frame_counter\": 0}\n");
+  EXPECT_EQ(r.out,
+            "{\"status\": 1, \"status_text\": \"budget reached\", \"pc\": 216685, \"acc\": 10, \"depth\": 0, "
+            "\"executed\": 3, \"frame_counter\": 0}\n");
   EXPECT_EQ(r.err, "quill run: ended at the step limit\n");
   r = quill(folder, "run p.tern");
   EXPECT_EQ(r.out, "halted after 6 instructions: pc 216691, acc 15, depth 0, frame 0\n");
@@ -175,8 +179,9 @@ struct GoldenRun {
   const char* keys;
 };
 constexpr GoldenRun kConsolePictures[] = {
-    {"console_typing", "help{enter}ab{backspace}"},                       // echo, cursor, Backspace
-    {"console_scrolling", "help{enter}help{enter}help{enter}help{enter}x"},  // the last help scrolls the title away and back
+    {"console_typing", "help{enter}ab{backspace}"},  // echo, cursor, Backspace
+    {"console_scrolling",
+     "help{enter}help{enter}help{enter}help{enter}x"},  // the last help scrolls the title away and back
 };
 
 TEST(Console, AnswersWithTheExpectedPictures) {
@@ -194,9 +199,10 @@ TEST(Console, AnswersWithTheExpectedPictures) {
 TEST(Console, RunsItsCommandsAndHalts) {
   TempFolder folder;
   ASSERT_EQ(quill(folder, "asm '" + kConsole + "' -o console.txt").exit_code, 0);
-  const CommandResult r =
-      quill(folder, "run --json --speed 0 --keys 'colors{enter}cores{enter}speed 5000000{enter}time{enter}CLEAR{enter}Halt{enter}'"
-                    " console.txt");
+  const CommandResult r = quill(
+      folder,
+      "run --json --speed 0 --keys 'colors{enter}cores{enter}speed 5000000{enter}time{enter}CLEAR{enter}Halt{enter}'"
+      " console.txt");
   EXPECT_EQ(r.exit_code, 0) << r.out << r.err;
   EXPECT_NE(r.out.find("\"status\": 2,"), std::string::npos) << r.out;
 }

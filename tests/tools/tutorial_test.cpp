@@ -20,8 +20,9 @@ struct Example {
 };
 
 constexpr Example kExamples[] = {
-    {"sum", "", "\"status\": 2, \"status_text\": \"halted\", \"pc\": 216732, \"acc\": 15, \"depth\": 0, "
-                "\"executed\": 106, \"frame_counter\": 0}"},
+    {"sum", "",
+     "\"status\": 2, \"status_text\": \"halted\", \"pc\": 216732, \"acc\": 15, \"depth\": 0, "
+     "\"executed\": 106, \"frame_counter\": 0}"},
     {"stripes", "--screenshot stripes.png", "\"status_text\": \"halted\""},
     {"keys", "--keys 'A{enter}'", "\"acc\": 128,"},
     {"hello", "--screenshot hello.png", "\"status_text\": \"halted\""},

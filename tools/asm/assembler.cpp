@@ -46,8 +46,8 @@ bool assemble_text(const std::string& path, const std::string& text, const AsmOp
 
 std::string format_error(const AsmError& error) {
   if (error.file.empty()) return "error: " + error.message;
-  return error.file + ":" + std::to_string(error.line) + ":" + std::to_string(error.column) + ": error: " +
-         error.message;
+  return error.file + ":" + std::to_string(error.line) + ":" + std::to_string(error.column) +
+         ": error: " + error.message;
 }
 
 std::string format_listing(const AsmResult& result) {

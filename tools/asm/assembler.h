@@ -14,9 +14,9 @@
 namespace quill {
 
 struct AsmOptions {
-  uint64_t origin = kBootAddress;                          // where code goes before any .org
-  std::vector<std::string> include_dirs;                   // searched after the including file's folder
-  std::vector<std::pair<std::string, int64_t>> defines;    // constants defined before the source
+  uint64_t origin = kBootAddress;                        // where code goes before any .org
+  std::vector<std::string> include_dirs;                 // searched after the including file's folder
+  std::vector<std::pair<std::string, int64_t>> defines;  // constants defined before the source
 };
 
 struct AsmError {
@@ -41,11 +41,11 @@ struct AsmLabel {
 };
 
 struct AsmResult {
-  std::vector<uint8_t> image;      // TryteValues of addresses 0 .. end of the program; gaps hold the zero tryte
-  uint64_t first_address = 0;      // lowest address the program placed a tryte at
-  std::vector<AsmLabel> labels;    // in address order
+  std::vector<uint8_t> image;    // TryteValues of addresses 0 .. end of the program; gaps hold the zero tryte
+  uint64_t first_address = 0;    // lowest address the program placed a tryte at
+  std::vector<AsmLabel> labels;  // in address order
   std::vector<ListingLine> listing;
-  std::vector<AsmError> errors;    // in source order; the image is empty when there are any
+  std::vector<AsmError> errors;  // in source order; the image is empty when there are any
 };
 
 // Assembles the file at `path`. True when there were no errors.

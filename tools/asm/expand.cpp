@@ -156,8 +156,8 @@ void branch(Builder& b, Value target, Value comparand) {
   } else {
     const int named = b.stack(s.argument);
     if (named == t) {
-      b.error(s.argument.where, "the comparand stack cannot be the scratch stack " + std::to_string(t) +
-                                    " (see .scratch)");
+      b.error(s.argument.where,
+              "the comparand stack cannot be the scratch stack " + std::to_string(t) + " (see .scratch)");
     }
     u = named < 0 ? 0 : static_cast<uint8_t>(named);
   }
@@ -180,9 +180,14 @@ void relative_sequence(Builder& b, Build build) {
 void call_sequence(Builder& b, Value target) {
   const Statement& s = b.s;
   switch (s.argument_kind) {
-    case ArgumentKind::none: b.literal({NIL, true}, s.where); break;
-    case ArgumentKind::acc: break;
-    default: b.literal(b.value(s.argument), s.argument.where); break;
+    case ArgumentKind::none:
+      b.literal({NIL, true}, s.where);
+      break;
+    case ArgumentKind::acc:
+      break;
+    default:
+      b.literal(b.value(s.argument), s.argument.where);
+      break;
   }
   b.op('>', {s.saved});
   b.literal(target, s.target.where);
@@ -199,7 +204,9 @@ void data(Builder& b) {
     case StatementKind::packed:
       for (const Expr& e : s.operands) b.packed(b.value(e), e.where);
       return;
-    case StatementKind::raw: b.out.trytes = s.symbols; return;
+    case StatementKind::raw:
+      b.out.trytes = s.symbols;
+      return;
     case StatementKind::text:
       for (const uint8_t code : s.symbols) b.cell({code, true}, s.where);
       return;
@@ -209,7 +216,8 @@ void data(Builder& b) {
         b.cell(b.value(block.y), block.y.where);
       }
       return;
-    default: return;
+    default:
+      return;
   }
 }
 
@@ -229,8 +237,8 @@ void zero_fill(Builder& b) {
 
 }  // namespace
 
-void expand_statement(const Statement& s, uint64_t address, std::vector<uint8_t>& digits,
-                      const ExpandContext& context, Expansion& out) {
+void expand_statement(const Statement& s, uint64_t address, std::vector<uint8_t>& digits, const ExpandContext& context,
+                      Expansion& out) {
   out = {};
   Builder b{s, context, digits, address, out};
   switch (s.kind) {
@@ -241,13 +249,19 @@ void expand_statement(const Statement& s, uint64_t address, std::vector<uint8_t>
         stacks[i] = n < 0 ? 0 : static_cast<uint8_t>(n);
       }
       const char symbol = op_info(s.op).symbol;
-      if (s.operands.empty()) b.op(symbol, {});
-      else if (s.operands.size() == 1) b.op(symbol, {stacks[0]});
-      else if (s.operands.size() == 2) b.op(symbol, {stacks[0], stacks[1]});
-      else b.op(symbol, {stacks[0], stacks[1], stacks[2], stacks[3]});
+      if (s.operands.empty())
+        b.op(symbol, {});
+      else if (s.operands.size() == 1)
+        b.op(symbol, {stacks[0]});
+      else if (s.operands.size() == 2)
+        b.op(symbol, {stacks[0], stacks[1]});
+      else
+        b.op(symbol, {stacks[0], stacks[1], stacks[2], stacks[3]});
       return;
     }
-    case StatementKind::literal: b.literal(b.value(s.target), s.target.where, s.literal_digits); return;
+    case StatementKind::literal:
+      b.literal(b.value(s.target), s.target.where, s.literal_digits);
+      return;
     case StatementKind::jump: {
       const Value target = b.value(s.target);
       relative_sequence(b, [&] { jump(b, target); });
@@ -259,7 +273,9 @@ void expand_statement(const Statement& s, uint64_t address, std::vector<uint8_t>
       relative_sequence(b, [&] { branch(b, target, comparand); });
       return;
     }
-    case StatementKind::subroutine: call_sequence(b, b.value(s.target)); return;
+    case StatementKind::subroutine:
+      call_sequence(b, b.value(s.target));
+      return;
     case StatementKind::host_call: {
       const Value number = b.value(s.target);
       if (number.known && (number.v >= 0 || number.v == NIL)) {
@@ -269,8 +285,12 @@ void expand_statement(const Statement& s, uint64_t address, std::vector<uint8_t>
       call_sequence(b, number);
       return;
     }
-    case StatementKind::zero: zero_fill(b); return;
-    default: data(b); return;
+    case StatementKind::zero:
+      zero_fill(b);
+      return;
+    default:
+      data(b);
+      return;
   }
 }
 

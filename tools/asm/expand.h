@@ -12,8 +12,8 @@ namespace quill::as {
 
 struct ExpandContext {
   const SymbolValues& symbols;
-  const NameSet& constants;               // every constant the source defines
-  bool report = false;                    // the final pass: problems become errors
+  const NameSet& constants;  // every constant the source defines
+  bool report = false;       // the final pass: problems become errors
   std::vector<Diagnostic>* errors = nullptr;
 };
 

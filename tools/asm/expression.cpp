@@ -34,12 +34,18 @@ struct ExprParser {
       const Token& t = cursor.peek();
       if (t.kind != Token::punctuation) return true;
       ExprNode::Kind kind{};
-      if (at == 0 && t.punct == '+') kind = ExprNode::add;
-      else if (at == 0 && t.punct == '-') kind = ExprNode::subtract;
-      else if (at == 1 && t.punct == '*') kind = ExprNode::multiply;
-      else if (at == 1 && t.punct == '/') kind = ExprNode::divide;
-      else if (at == 1 && t.punct == '%') kind = ExprNode::remainder;
-      else return true;
+      if (at == 0 && t.punct == '+')
+        kind = ExprNode::add;
+      else if (at == 0 && t.punct == '-')
+        kind = ExprNode::subtract;
+      else if (at == 1 && t.punct == '*')
+        kind = ExprNode::multiply;
+      else if (at == 1 && t.punct == '/')
+        kind = ExprNode::divide;
+      else if (at == 1 && t.punct == '%')
+        kind = ExprNode::remainder;
+      else
+        return true;
       const SourceLocation where = cursor.location();
       ++cursor.at;
       if (!level(at + 1)) return false;
@@ -100,11 +106,21 @@ struct ExprParser {
 bool apply(ExprNode::Kind kind, int64_t a, int64_t b, int64_t& out) {
   bool overflow = false;
   switch (kind) {
-    case ExprNode::add: overflow = __builtin_add_overflow(a, b, &out); break;
-    case ExprNode::subtract: overflow = __builtin_sub_overflow(a, b, &out); break;
-    case ExprNode::multiply: overflow = __builtin_mul_overflow(a, b, &out); break;
-    case ExprNode::divide: out = a / b; break;
-    default: out = a % b; break;
+    case ExprNode::add:
+      overflow = __builtin_add_overflow(a, b, &out);
+      break;
+    case ExprNode::subtract:
+      overflow = __builtin_sub_overflow(a, b, &out);
+      break;
+    case ExprNode::multiply:
+      overflow = __builtin_mul_overflow(a, b, &out);
+      break;
+    case ExprNode::divide:
+      out = a / b;
+      break;
+    default:
+      out = a % b;
+      break;
   }
   return !overflow && out != NIL;
 }
@@ -135,9 +151,15 @@ EvalStatus evaluate(const Expr& expr, const SymbolValues& symbols, int64_t here,
       return EvalStatus::failed;
     }
     switch (node.kind) {
-      case ExprNode::number: stack[depth++] = node.value; continue;
-      case ExprNode::here: stack[depth++] = here; continue;
-      case ExprNode::nil: stack[depth++] = NIL; continue;
+      case ExprNode::number:
+        stack[depth++] = node.value;
+        continue;
+      case ExprNode::here:
+        stack[depth++] = here;
+        continue;
+      case ExprNode::nil:
+        stack[depth++] = NIL;
+        continue;
       case ExprNode::symbol: {
         const auto found = symbols.find(node.name);
         if (found == symbols.end()) {
@@ -147,7 +169,8 @@ EvalStatus evaluate(const Expr& expr, const SymbolValues& symbols, int64_t here,
         stack[depth++] = found->second;
         continue;
       }
-      default: break;
+      default:
+        break;
     }
     const bool unary = node.kind == ExprNode::negate;
     const int64_t b = stack[depth - 1];

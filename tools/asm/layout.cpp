@@ -124,14 +124,17 @@ struct Pass {
     const auto here = static_cast<int64_t>(at);
     std::vector<Diagnostic>* problems = report ? &errors : nullptr;
     switch (s.kind) {
-      case StatementKind::label: set(s.name, here); return true;
+      case StatementKind::label:
+        set(s.name, here);
+        return true;
       case StatementKind::constant:
         if (evaluate_reporting(s.target, symbols, constants, here, v, problems) == EvalStatus::ok) set(s.name, v);
         return true;
       case StatementKind::org:
         if (evaluate_reporting(s.target, symbols, constants, here, v, problems) != EvalStatus::ok) return true;
         if (v < 0 || static_cast<uint64_t>(v) > kMemoryTrytes) {
-          if (report) errors.push_back({s.target.where, ".org address must be 0 to 64000000, not " + std::to_string(v)});
+          if (report)
+            errors.push_back({s.target.where, ".org address must be 0 to 64000000, not " + std::to_string(v)});
           return true;
         }
         at = static_cast<uint64_t>(v);
@@ -139,7 +142,8 @@ struct Pass {
       case StatementKind::pool:
         for (size_t k = 0; k < s.blocks.size(); ++k) set(s.blocks[k].name, static_cast<int64_t>(at + 20 * k));
         return false;
-      default: return false;
+      default:
+        return false;
     }
   }
 };
@@ -212,15 +216,23 @@ void lay_out_program(const SourceProgram& program, const AsmOptions& options, As
                      std::vector<Diagnostic>& errors) {
   const size_t n = program.statements.size();
   const size_t first = errors.size();
-  Pass pass{program, options, {}, order_constants(program, errors), {}, std::vector<std::vector<uint8_t>>(n),
-            std::vector<uint64_t>(n), std::vector<Expansion>(n), false};
+  Pass pass{program,
+            options,
+            {},
+            order_constants(program, errors),
+            {},
+            std::vector<std::vector<uint8_t>>(n),
+            std::vector<uint64_t>(n),
+            std::vector<Expansion>(n),
+            false};
   for (const size_t i : pass.constant_order) pass.constants.insert(program.statements[i].name);
   for (const auto& [name, value] : options.defines) pass.symbols[name] = value;
   int passes = 0;
   while (pass.run(false, errors)) {
     if (++passes == kMaxPasses) {
-      errors.push_back({{}, "the layout does not settle: a .org, .zero or .packed value depends on later labels "
-                            "in a circle"});
+      errors.push_back({{},
+                        "the layout does not settle: a .org, .zero or .packed value depends on later labels "
+                        "in a circle"});
       return;
     }
   }

@@ -43,10 +43,14 @@ struct Lexer {
       const char c = line[i];
       if (c == '_') continue;
       int d = -1;
-      if (std::isdigit(static_cast<unsigned char>(c))) d = c - '0';
-      else if (base == 16 && std::isxdigit(static_cast<unsigned char>(c))) d = std::tolower(c) - 'a' + 10;
-      else if (identifier_part(c)) return fail(i, quoted(c) + " is not a digit of this number");
-      else break;
+      if (std::isdigit(static_cast<unsigned char>(c)))
+        d = c - '0';
+      else if (base == 16 && std::isxdigit(static_cast<unsigned char>(c)))
+        d = std::tolower(c) - 'a' + 10;
+      else if (identifier_part(c))
+        return fail(i, quoted(c) + " is not a digit of this number");
+      else
+        break;
       if (v > (static_cast<uint64_t>(INT64_MAX) - static_cast<uint64_t>(d)) / static_cast<uint64_t>(base)) {
         return fail(start, "number is too large");
       }

@@ -1,8 +1,8 @@
 #include "tools/asm/parser.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cctype>
+#include <cstdio>
 #include <unordered_map>
 
 #include "codec/charset.h"
@@ -73,8 +73,8 @@ struct Parser {
     const auto [it, inserted] = defined.emplace(name, where);
     if (inserted) return true;
     const SourceLocation& first = it->second;
-    std::string origin = first.line == 0 ? "on the command line"
-                                         : "at " + program.files[first.file] + ":" + std::to_string(first.line);
+    std::string origin =
+        first.line == 0 ? "on the command line" : "at " + program.files[first.file] + ":" + std::to_string(first.line);
     return fail(where, "'" + name + "' is already defined " + origin);
   }
 
@@ -186,8 +186,10 @@ struct Parser {
     std::string name;
     if (!string_operands(c, name)) return false;
     std::vector<std::string> candidates{folder_of(program.files[s.where.file]) + name};
-    if (!name.empty() && name[0] == '/') candidates = {name};
-    else for (const std::string& dir : options.include_dirs) candidates.push_back(dir + "/" + name);
+    if (!name.empty() && name[0] == '/')
+      candidates = {name};
+    else
+      for (const std::string& dir : options.include_dirs) candidates.push_back(dir + "/" + name);
     for (const std::string& path : candidates) {
       std::string text;
       if (read_file(path, text)) {
@@ -315,9 +317,11 @@ struct Parser {
       return line_end(c);
     }
     if (m == "jmp") return s.kind = StatementKind::jump, expression(c, s.target) && line_end(c);
-    static constexpr struct { const char* name; Condition condition; } kBranches[] = {
-        {"jgt", Condition::gt}, {"jlt", Condition::lt}, {"jeq", Condition::eq},
-        {"jne", Condition::ne}, {"jge", Condition::ge}, {"jle", Condition::le}};
+    static constexpr struct {
+      const char* name;
+      Condition condition;
+    } kBranches[] = {{"jgt", Condition::gt}, {"jlt", Condition::lt}, {"jeq", Condition::eq},
+                     {"jne", Condition::ne}, {"jge", Condition::ge}, {"jle", Condition::le}};
     for (const auto& b : kBranches) {
       if (m == b.name) return branch(c, s, b.condition);
     }

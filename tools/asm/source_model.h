@@ -22,8 +22,8 @@ struct SourceLocation {
 struct ExprNode {
   enum Kind : uint8_t { number, symbol, here, nil, negate, add, subtract, multiply, divide, remainder };
   Kind kind = number;
-  int64_t value = 0;    // number
-  std::string name;     // symbol
+  int64_t value = 0;  // number
+  std::string name;   // symbol
   SourceLocation where;
 };
 
@@ -38,21 +38,21 @@ struct Expr {
 enum class Condition : uint8_t { gt, lt, eq, ne, ge, le };
 
 enum class StatementKind : uint8_t {
-  label,       // name: defines name as the current address
-  constant,    // name = expr
-  org,         // .org expr
-  instruction, // op with stack operands
-  literal,     // lit expr / lit.N expr / nil
-  jump,        // jmp target
-  branch,      // jgt/jlt/... target, comparand (stack or #immediate)
-  subroutine,  // jsr target [, argument]
-  host_call,   // sys number [, acc | argument | x, y]
-  cells,       // .cell expr, ...
-  packed,      // .packed expr, ...
-  raw,         // .raw "symbols"
-  text,        // .text "string"
-  zero,        // .zero count
-  pool,        // .pool: the argument blocks of earlier host calls
+  label,        // name: defines name as the current address
+  constant,     // name = expr
+  org,          // .org expr
+  instruction,  // op with stack operands
+  literal,      // lit expr / lit.N expr / nil
+  jump,         // jmp target
+  branch,       // jgt/jlt/... target, comparand (stack or #immediate)
+  subroutine,   // jsr target [, argument]
+  host_call,    // sys number [, acc | argument | x, y]
+  cells,        // .cell expr, ...
+  packed,       // .packed expr, ...
+  raw,          // .raw "symbols"
+  text,         // .text "string"
+  zero,         // .zero count
+  pool,         // .pool: the argument blocks of earlier host calls
 };
 
 // A host call's argument, as written after its number.
@@ -67,23 +67,23 @@ struct PoolBlock {
 struct Statement {
   StatementKind kind = StatementKind::label;
   SourceLocation where;
-  std::string name;                 // label, constant
-  OpKind op = op_return;            // instruction
+  std::string name;       // label, constant
+  OpKind op = op_return;  // instruction
   Condition condition = Condition::gt;
-  std::vector<Expr> operands;       // stack operands, values, cells...
-  Expr target;                      // jump, branch, subroutine target; host call number; org; zero; literal
-  Expr argument;                    // subroutine argument, host-call argument, branch comparand
-  bool comparand_immediate = false; // branch: "#expr" rather than a stack
+  std::vector<Expr> operands;        // stack operands, values, cells...
+  Expr target;                       // jump, branch, subroutine target; host call number; org; zero; literal
+  Expr argument;                     // subroutine argument, host-call argument, branch comparand
+  bool comparand_immediate = false;  // branch: "#expr" rather than a stack
   ArgumentKind argument_kind = ArgumentKind::none;
-  int literal_digits = -1;          // lit.N: the digit count asked for; -1 for minimal
-  uint8_t scratch = 19;             // stack that carries jump offsets and call targets
-  uint8_t saved = 18;               // stack that keeps acc or carries the argument
-  std::vector<uint8_t> symbols;     // raw: TryteValues; text: character codes
-  std::vector<PoolBlock> blocks;    // pool
+  int literal_digits = -1;        // lit.N: the digit count asked for; -1 for minimal
+  uint8_t scratch = 19;           // stack that carries jump offsets and call targets
+  uint8_t saved = 18;             // stack that keeps acc or carries the argument
+  std::vector<uint8_t> symbols;   // raw: TryteValues; text: character codes
+  std::vector<PoolBlock> blocks;  // pool
 };
 
 struct SourceProgram {
-  std::vector<std::string> files;      // paths as given or found
+  std::vector<std::string> files;  // paths as given or found
   std::vector<Statement> statements;
   std::vector<std::vector<std::string>> file_lines;  // each file's lines, for the listing
 };

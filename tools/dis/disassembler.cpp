@@ -40,8 +40,8 @@ struct Disassembler {
 
   // The first labelled address after `a`, or `end`.
   [[nodiscard]] uint64_t next_label_after(uint64_t a) const {
-    const auto it = std::upper_bound(labels.begin(), labels.end(), a,
-                                     [](uint64_t v, const AsmLabel& l) { return v < l.address; });
+    const auto it =
+        std::upper_bound(labels.begin(), labels.end(), a, [](uint64_t v, const AsmLabel& l) { return v < l.address; });
     return it == labels.end() ? end : std::min(end, it->address);
   }
 
@@ -54,8 +54,10 @@ struct Disassembler {
       if (read_literal(memory, limit, position, value) != literal_ok) return d;
       const int digits = static_cast<int>(position - a - 1);
       const bool minimal = digits == as::literal_digits(value);
-      if (value == NIL && minimal) d.text = "nil";
-      else d.text = (minimal ? "lit " : "lit." + std::to_string(digits) + " ") + value_text(value);
+      if (value == NIL && minimal)
+        d.text = "nil";
+      else
+        d.text = (minimal ? "lit " : "lit." + std::to_string(digits) + " ") + value_text(value);
       d.length = position - a;
       d.literal = value;
       d.is_literal = true;
@@ -77,8 +79,10 @@ struct Disassembler {
 
   void line(const std::string& text, uint64_t address, const std::string& note = "") {
     std::string l = "    " + text;
-    if (l.size() < kCommentColumn) l.resize(kCommentColumn, ' ');
-    else l += ' ';
+    if (l.size() < kCommentColumn)
+      l.resize(kCommentColumn, ' ');
+    else
+      l += ' ';
     out += l + "; " + std::to_string(address) + note + "\n";
   }
 
@@ -173,7 +177,8 @@ bool disassemble(const uint8_t* memory, uint64_t size, const DisOptions& options
     }
   }
   std::vector<AsmLabel> labels = options.labels;
-  std::stable_sort(labels.begin(), labels.end(), [](const AsmLabel& a, const AsmLabel& b) { return a.address < b.address; });
+  std::stable_sort(labels.begin(), labels.end(),
+                   [](const AsmLabel& a, const AsmLabel& b) { return a.address < b.address; });
   std::string text = ".org " + std::to_string(options.from) + "\n";
   Disassembler d{memory, end, options, std::move(labels), text};
   d.run(options.from);

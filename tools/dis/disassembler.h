@@ -11,10 +11,10 @@
 namespace quill {
 
 struct DisOptions {
-  uint64_t from = 0;               // first address to disassemble
-  uint64_t count = UINT64_MAX;     // trytes to disassemble (cut at the end of memory)
-  std::vector<AsmLabel> labels;    // names for addresses, from a symbol file
-  uint64_t zero_run = 4;           // runs of at least this many zero trytes become .zero
+  uint64_t from = 0;             // first address to disassemble
+  uint64_t count = UINT64_MAX;   // trytes to disassemble (cut at the end of memory)
+  std::vector<AsmLabel> labels;  // names for addresses, from a symbol file
+  uint64_t zero_run = 4;         // runs of at least this many zero trytes become .zero
 };
 
 // Disassembles `count` trytes from `from` of `memory` (trit bytes, `size` trytes)

@@ -31,9 +31,12 @@ std::string image_bytes(const std::vector<uint8_t>& trytes, ImageFormat format) 
 }  // namespace
 
 bool parse_image_format(const std::string& name, ImageFormat& out) {
-  if (name == "text") out = ImageFormat::text;
-  else if (name == "trits") out = ImageFormat::trits;
-  else return false;
+  if (name == "text")
+    out = ImageFormat::text;
+  else if (name == "trits")
+    out = ImageFormat::trits;
+  else
+    return false;
   return true;
 }
 

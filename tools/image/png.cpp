@@ -20,7 +20,8 @@ void put_chunk(std::string& out, const char type[4], const std::string& data) {
   put_u32(out, static_cast<uint32_t>(data.size()));
   const std::string body = std::string(type, 4) + data;
   out += body;
-  put_u32(out, static_cast<uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(body.data()), static_cast<uInt>(body.size()))));
+  put_u32(out,
+          static_cast<uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(body.data()), static_cast<uInt>(body.size()))));
 }
 
 }  // namespace

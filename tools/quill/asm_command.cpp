@@ -37,8 +37,8 @@ The language is described in docs/assembly.md.
 )";
 
 const std::vector<OptionDef> kOptions = {
-    {"-o", "--output", true},  {"-f", "--format", true}, {nullptr, "--origin", true}, {"-I", "--include", true},
-    {"-D", "--define", true},  {"-l", "--listing", true}, {"-s", "--symbols", true},  {"-h", "--help", false},
+    {"-o", "--output", true}, {"-f", "--format", true},  {nullptr, "--origin", true}, {"-I", "--include", true},
+    {"-D", "--define", true}, {"-l", "--listing", true}, {"-s", "--symbols", true},   {"-h", "--help", false},
 };
 
 struct AsmRequest {
@@ -51,10 +51,14 @@ struct AsmRequest {
 // Fills `request` from the parsed options; returns 0, or the usage exit code.
 int read_request(const ParsedArgs& parsed, AsmRequest& request) {
   for (const ParsedOption& o : parsed.options) {
-    if (o.name == "--output") request.output = o.value;
-    else if (o.name == "--listing") request.listing = o.value;
-    else if (o.name == "--symbols") request.symbols = o.value;
-    else if (o.name == "--include") request.options.include_dirs.push_back(o.value);
+    if (o.name == "--output")
+      request.output = o.value;
+    else if (o.name == "--listing")
+      request.listing = o.value;
+    else if (o.name == "--symbols")
+      request.symbols = o.value;
+    else if (o.name == "--include")
+      request.options.include_dirs.push_back(o.value);
     else if (o.name == "--format") {
       if (!parse_image_format(o.value, request.format)) return usage_error("asm", "unknown format '" + o.value + "'");
       request.format_given = true;
@@ -75,8 +79,10 @@ int read_request(const ParsedArgs& parsed, AsmRequest& request) {
     return usage_error("asm", parsed.positional.empty() ? "no source file given" : "more than one source file given");
   }
   request.source = parsed.positional[0];
-  if (request.output.empty()) request.output = std::filesystem::path(request.source).replace_extension(".tern").string();
-  if (request.output == request.source) return usage_error("asm", "the image would replace the source; name it with -o");
+  if (request.output.empty())
+    request.output = std::filesystem::path(request.source).replace_extension(".tern").string();
+  if (request.output == request.source)
+    return usage_error("asm", "the image would replace the source; name it with -o");
   if (!request.format_given) request.format = image_format_for_path(request.output);
   return kExitOk;
 }

@@ -52,7 +52,8 @@ bool measure(const std::string& name, const std::vector<uint8_t>& program, uint6
     std::fprintf(stderr, "quill bench: %s stopped after %llu instructions: %s\n", name.c_str(),
                  static_cast<unsigned long long>(machine->executed), status_text(machine->status));
   } else {
-    std::printf("%-14s %8.1f M instructions/s\n", name.c_str(), static_cast<double>(machine->executed) / elapsed_s / 1e6);
+    std::printf("%-14s %8.1f M instructions/s\n", name.c_str(),
+                static_cast<double>(machine->executed) / elapsed_s / 1e6);
     std::fflush(stdout);
   }
   machine_release(*machine);  // the engine's decoded table

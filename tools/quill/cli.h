@@ -32,8 +32,8 @@ struct ParsedArgs {
 
 // Splits `args` by `defs`. False, with `error` set, for an unknown option or a
 // missing value.
-[[nodiscard]] bool parse_args(const std::vector<std::string>& args, const std::vector<OptionDef>& defs,
-                              ParsedArgs& out, std::string& error);
+[[nodiscard]] bool parse_args(const std::vector<std::string>& args, const std::vector<OptionDef>& defs, ParsedArgs& out,
+                              std::string& error);
 
 // Every subcommand's start: splits `args` by `defs` into `out` and returns true to
 // go on. Returns false with `exit_code` set otherwise: kExitUsage after reporting

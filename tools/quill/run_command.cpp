@@ -58,10 +58,10 @@ be written), 2 bad usage or an unreadable image.
 )";
 
 const std::vector<OptionDef> kOptions = {
-    {nullptr, "--entry", true},      {nullptr, "--steps", true},     {nullptr, "--seconds", true},
-    {nullptr, "--speed", true},      {nullptr, "--keys", true},      {nullptr, "--keys-file", true},
-    {nullptr, "--screenshot", true}, {nullptr, "--save", true},      {nullptr, "--trace", true},
-    {nullptr, "--break", true},      {nullptr, "--json", false},     {"-h", "--help", false},
+    {nullptr, "--entry", true},      {nullptr, "--steps", true}, {nullptr, "--seconds", true},
+    {nullptr, "--speed", true},      {nullptr, "--keys", true},  {nullptr, "--keys-file", true},
+    {nullptr, "--screenshot", true}, {nullptr, "--save", true},  {nullptr, "--trace", true},
+    {nullptr, "--break", true},      {nullptr, "--json", false}, {"-h", "--help", false},
 };
 
 enum class EndReason { machine, steps, seconds, idle, breakpoint };
@@ -199,7 +199,8 @@ void report(const Machine& machine, uint64_t frame_counter, EndReason reason, bo
                                              "waiting for a key, none left to give", "at the breakpoint"};
   const char* why = kReasons[static_cast<int>(reason)];
   if (json) {
-    std::printf("{\"status\": %u, \"status_text\": \"%s\", \"pc\": %" PRIu64 ", \"acc\": %s, \"depth\": %u, "
+    std::printf("{\"status\": %u, \"status_text\": \"%s\", \"pc\": %" PRIu64
+                ", \"acc\": %s, \"depth\": %u, "
                 "\"executed\": %" PRIu64 ", \"frame_counter\": %" PRIu64 "}\n",
                 machine.status, status_text(machine.status), machine.pc,
                 machine.acc == NIL ? "null" : std::to_string(machine.acc).c_str(), machine.depth, machine.executed,
@@ -208,8 +209,8 @@ void report(const Machine& machine, uint64_t frame_counter, EndReason reason, bo
     return;
   }
   std::printf("%s after %" PRIu64 " instructions: pc %" PRIu64 ", acc %s, depth %u, frame %" PRIu64 "\n",
-              status_text(machine.status), machine.executed, machine.pc, value_text(machine.acc).c_str(),
-              machine.depth, frame_counter);
+              status_text(machine.status), machine.executed, machine.pc, value_text(machine.acc).c_str(), machine.depth,
+              frame_counter);
   if (reason != EndReason::machine) std::printf("ended %s\n", why);
 }
 

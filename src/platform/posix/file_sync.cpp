@@ -5,8 +5,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstring>
 #include <climits>
+#include <cstring>
 
 namespace quill {
 

@@ -166,12 +166,17 @@ int on_progress(void* context, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
 
 uint32_t outcome_of(CURLcode code) {
   switch (code) {
-    case CURLE_UNSUPPORTED_PROTOCOL: return http_error_unrecognized_scheme;
-    case CURLE_URL_MALFORMAT: return http_error_invalid_url;
+    case CURLE_UNSUPPORTED_PROTOCOL:
+      return http_error_unrecognized_scheme;
+    case CURLE_URL_MALFORMAT:
+      return http_error_invalid_url;
     case CURLE_COULDNT_RESOLVE_PROXY:
-    case CURLE_COULDNT_RESOLVE_HOST: return http_error_name_not_resolved;
-    case CURLE_COULDNT_CONNECT: return http_error_cannot_connect;
-    case CURLE_OPERATION_TIMEDOUT: return http_error_timeout;
+    case CURLE_COULDNT_RESOLVE_HOST:
+      return http_error_name_not_resolved;
+    case CURLE_COULDNT_CONNECT:
+      return http_error_cannot_connect;
+    case CURLE_OPERATION_TIMEDOUT:
+      return http_error_timeout;
     case CURLE_SSL_CONNECT_ERROR:
     case CURLE_PEER_FAILED_VERIFICATION:
     case CURLE_SSL_CERTPROBLEM:
@@ -179,15 +184,20 @@ uint32_t outcome_of(CURLcode code) {
     case CURLE_SSL_CACERT_BADFILE:
     case CURLE_SSL_ISSUER_ERROR:
     case CURLE_SSL_INVALIDCERTSTATUS:
-    case CURLE_SSL_PINNEDPUBKEYNOTMATCH: return http_error_secure_failure;
+    case CURLE_SSL_PINNEDPUBKEYNOTMATCH:
+      return http_error_secure_failure;
     case CURLE_SEND_ERROR:
     case CURLE_RECV_ERROR:
     case CURLE_PARTIAL_FILE:
-    case CURLE_GOT_NOTHING: return http_error_connection_reset;
+    case CURLE_GOT_NOTHING:
+      return http_error_connection_reset;
     case CURLE_WEIRD_SERVER_REPLY:
-    case CURLE_BAD_CONTENT_ENCODING: return http_error_invalid_server_response;
-    case CURLE_TOO_MANY_REDIRECTS: return http_error_redirect_failed;
-    default: return http_error_other;
+    case CURLE_BAD_CONTENT_ENCODING:
+      return http_error_invalid_server_response;
+    case CURLE_TOO_MANY_REDIRECTS:
+      return http_error_redirect_failed;
+    default:
+      return http_error_other;
   }
 }
 

@@ -1,6 +1,7 @@
+#include "platform/clock.h"
+
 #include <windows.h>
 
-#include "platform/clock.h"
 #include "platform/tick_time.h"
 
 namespace quill {

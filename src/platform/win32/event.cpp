@@ -1,8 +1,8 @@
+#include "platform/event.h"
+
 #include <windows.h>
 
 #include <cstring>
-
-#include "platform/event.h"
 
 namespace quill {
 namespace {

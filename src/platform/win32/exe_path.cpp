@@ -1,6 +1,6 @@
-#include <windows.h>
-
 #include "platform/exe_path.h"
+
+#include <windows.h>
 
 namespace quill {
 

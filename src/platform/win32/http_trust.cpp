@@ -20,9 +20,8 @@ bool http_trust_load(const char* path, HttpTrust& trust) {
     return false;
   }
   auto* der = static_cast<uint8_t*>(std::malloc(size));
-  if (der == nullptr ||
-      !CryptStringToBinaryA(text, static_cast<DWORD>(length), CRYPT_STRING_BASE64HEADER, der, &size, nullptr,
-                            nullptr)) {
+  if (der == nullptr || !CryptStringToBinaryA(text, static_cast<DWORD>(length), CRYPT_STRING_BASE64HEADER, der, &size,
+                                              nullptr, nullptr)) {
     std::free(der);
     return false;
   }

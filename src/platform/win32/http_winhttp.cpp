@@ -126,8 +126,8 @@ uint32_t exchange(HINTERNET request, const HttpSettings& settings, const HttpTru
   if (trust != nullptr && !http_trust_check(*trust, request)) return http_error_secure_failure;
   DWORD status = 0;
   DWORD size = sizeof status;
-  if (!WinHttpQueryHeaders(request, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
-                           WINHTTP_HEADER_NAME_BY_INDEX, &status, &size, WINHTTP_NO_HEADER_INDEX)) {
+  if (!WinHttpQueryHeaders(request, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER, WINHTTP_HEADER_NAME_BY_INDEX,
+                           &status, &size, WINHTTP_NO_HEADER_INDEX)) {
     return last_error();
   }
   if (status < 100 || status > 599) return http_error_invalid_server_response;
@@ -144,12 +144,12 @@ uint32_t get(const char16_t* url, const HttpSettings& settings, const HttpTrust*
   HINTERNET connection = nullptr;
   HINTERNET request = nullptr;
   if (outcome == 0) {
-    session = WinHttpOpen(kUserAgent, WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY, WINHTTP_NO_PROXY_NAME,
-                          WINHTTP_NO_PROXY_BYPASS, 0);
-    const bool ready = session != nullptr &&
-                       WinHttpSetTimeouts(session, static_cast<int>(settings.resolve_ms),
-                                          static_cast<int>(settings.connect_ms), static_cast<int>(settings.send_ms),
-                                          static_cast<int>(settings.receive_ms));
+    session =
+        WinHttpOpen(kUserAgent, WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY, WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0);
+    const bool ready =
+        session != nullptr &&
+        WinHttpSetTimeouts(session, static_cast<int>(settings.resolve_ms), static_cast<int>(settings.connect_ms),
+                           static_cast<int>(settings.send_ms), static_cast<int>(settings.receive_ms));
     if (ready) connection = WinHttpConnect(session, target->host, target->port, 0);
     if (connection != nullptr) {
       // WINHTTP_DEFAULT_ACCEPT_TYPES is no list: the request carries no Accept header.

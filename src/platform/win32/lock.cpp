@@ -1,6 +1,6 @@
-#include <windows.h>
-
 #include "platform/lock.h"
+
+#include <windows.h>
 
 namespace quill {
 

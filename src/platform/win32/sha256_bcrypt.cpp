@@ -1,8 +1,8 @@
 // SHA-256 through the system's cryptography provider, in the order the fetch
 // needs: open the provider, create a hash, hash the buffer, finish, then destroy
 // the hash and close the provider whatever happened.
-#include <windows.h>
 #include <bcrypt.h>
+#include <windows.h>
 
 #include <cstring>
 

@@ -26,6 +26,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
+# shellcheck source=tests/app/x_display.sh
 source "$(dirname "${BASH_SOURCE[0]}")/../x_display.sh"
 
 for tool in Xvfb xdotool import convert; do
@@ -226,7 +227,8 @@ Xvfb -displayfd 4 -screen 0 1280x1024x24 -nolisten tcp 4>"$work/display2" 2>/dev
 lost_pid=$!
 if poll 15 test -s "$work/display2"; then
   own_display=$DISPLAY
-  export DISPLAY=":$(head -n1 "$work/display2")"
+  DISPLAY=":$(head -n1 "$work/display2")"
+  export DISPLAY
   start_app "$exe" "$machine"
   poll 60 find_window || fail "no window on the second display"
   export DISPLAY=$own_display

@@ -16,6 +16,6 @@ code=$?
 fail() { echo "FAIL: $*"; cat err.txt; exit 1; }
 [ "$code" -eq 1 ] || fail "exit code $code, expected 1"
 grep -q "Could not load the memory files from the Quillomar folder." err.txt || fail "no load-failure message"
-extra=$(ls -A | grep -v -x -e quillomar.exe -e out.txt -e err.txt)
+extra=$(find . -mindepth 1 -maxdepth 1 ! -name quillomar.exe ! -name out.txt ! -name err.txt -printf "%f\n")
 [ -z "$extra" ] || fail "files created: $extra"
 echo "exit code 1, load-failure message, no file created"

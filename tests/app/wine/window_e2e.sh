@@ -25,6 +25,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
+# shellcheck source=tests/app/x_display.sh
 source "$(dirname "${BASH_SOURCE[0]}")/../x_display.sh"
 
 start_private_display
@@ -90,7 +91,7 @@ poll 60 find_window || { fail "no window"; exit 1; }
 poll 20 picture_shown || fail "picture: $(pixels_at "${POINTS[@]}")"
 # A key sent while Wine is still settling the new window can be lost; F12 is a
 # request that may be repeated, so press it again until the title answers.
-for attempt in 1 2 3; do
+for _ in 1 2 3; do
   xdotool windowfocus --sync "$window" key F12
   poll 10 title_is "Quillomar - processor stopped (F12)" && break
 done
