@@ -2,8 +2,9 @@
 // executable's) or an image. A GUI program (no console); its command line is split
 // as the C runtime splits one and handed on in the system's code page, the one the
 // file calls (CreateFileA) take.
-#include <shellapi.h>
 #include <windows.h>
+// shellapi.h needs the types windows.h defines.
+#include <shellapi.h>
 
 #include <cstdlib>
 

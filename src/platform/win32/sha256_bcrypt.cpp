@@ -1,8 +1,9 @@
 // SHA-256 through the system's cryptography provider, in the order the fetch
 // needs: open the provider, create a hash, hash the buffer, finish, then destroy
 // the hash and close the provider whatever happened.
-#include <bcrypt.h>
 #include <windows.h>
+// bcrypt.h needs the types windows.h defines.
+#include <bcrypt.h>
 
 #include <cstring>
 
