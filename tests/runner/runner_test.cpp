@@ -151,7 +151,13 @@ TEST(Runner, AStopEndsAKeyWait) {
   program.emit(kLoop);
   ASSERT_TRUE(s.load(program));
   ASSERT_TRUE(s.start(0));
-  sleep_ms(50);
+  // Stops only once the program waits, however slowly a sanitizer build gets there.
+  HostState& host = s.host.processor->host;
+  const auto waiting = [&host] {
+    LockGuard guard(host.lock);
+    return host.waiting_for_key;
+  };
+  for (int tries = 0; tries < 2'000 && !waiting(); ++tries) sleep_ms(5);
   headless_request_stop(s.host);
   ASSERT_GE(s.finish(), 0);
   EXPECT_EQ(s.machine().status, status_halted);
