@@ -157,6 +157,7 @@ bool window_open(Emulator& emulator) {
   // an OpenGL texture: the picture is scaled here already, and no GL driver loads.
   SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
   SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
+  pass_over_late_wakeups();
   if (SDL_Init(SDL_INIT_VIDEO) != 0) {
     std::fprintf(stderr, "quillomar: cannot open a window: %s\n", SDL_GetError());
     return false;

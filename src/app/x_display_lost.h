@@ -8,4 +8,9 @@ namespace quill {
 // of ending the process there; `on_lost` must not return. First thread.
 void call_on_lost_display(void (*on_lost)());
 
+// Lets the BadWindow error of a wake-up that SDL sent to the window just as it closed
+// pass silently (Xlib would end the process with exit code 1 after the save). Before
+// SDL_Init, on the first thread.
+void pass_over_late_wakeups();
+
 }  // namespace quill
