@@ -180,6 +180,8 @@ struct GoldenRun {
 };
 constexpr GoldenRun kConsolePictures[] = {
     {"console_typing", "help{enter}ab{backspace}"},  // echo, cursor, Backspace
+    {"console_editing",
+     "halp{enter}{up}{home}{right}{delete}e{enter}spped 7{home}{right}{right}{delete}"},  // history, mid-line
     {"console_scrolling",
      "help{enter}help{enter}help{enter}help{enter}x"},  // the last help scrolls the title away and back
 };
@@ -239,6 +241,48 @@ TEST(Console, SurvivesAnyKeysInAnyNumber) {
     EXPECT_EQ(r.exit_code, 1) << keys;
     EXPECT_NE(r.out.find("\"status\": 1,"), std::string::npos) << keys << r.out;
     EXPECT_EQ(r.err, "quill run: ended waiting for a key, none left to give\n") << keys;
+  }
+}
+
+// Line editing and history, exactly: each line either comes out as "halt",
+// which stops the machine, or as something else, which leaves the console
+// waiting for the next key.
+std::string repeat(const std::string& keys, int times) {
+  std::string out;
+  for (int i = 0; i < times; ++i) out += keys;
+  return out;
+}
+
+TEST(Console, EditsTheLineAndRecallsEarlierOnes) {
+  TempFolder folder;
+  ASSERT_EQ(quill(folder, "asm '" + kConsole + "' -o console.txt").exit_code, 0);
+  const struct {
+    std::string keys;
+    bool halts;
+  } cases[] = {
+      {"hlt{left}{left}a{enter}", true},                          // typing inserts at the cursor
+      {"hallt{left}{backspace}{enter}", true},                    // Backspace takes the one before it
+      {"hxalt{home}{right}{delete}{enter}", true},                // Home, Right, Delete under the cursor
+      {"hal{home}{end}t{enter}", true},                           // End
+      {"halt" + repeat("{left}", 6) + "{delete}{enter}", false},  // Left stops at the first character
+      {"hal{right}{right}t{enter}", true},                        // Right stops after the last
+      {"halt{left}{delete}{delete}{delete}t{enter}", true},       // Delete at the end takes nothing
+      {"halt{left}{left}{enter}", true},                          // Enter takes the whole line
+      {"halt" + std::string(74, ' ') + "x{home}x{enter}", true},  // a full line takes nothing, anywhere
+      {"haltx{enter}{up}{backspace}{enter}", true},
+      {"haltx{enter}one{enter}{up}{up}{backspace}{enter}", true},
+      {"haltx{enter}{up}{up}{up}{backspace}{enter}", true},  // Up stops at the oldest line
+      {"haltx{enter}{up}{down}halt{enter}", true},           // Down past the newest: an empty line
+      {"haltx{enter}{up}{up}{down}{down}{down}halt{enter}", true},
+      {"{up}{down}{down}halt{enter}", true},                // no history yet
+      {"haltx{enter}{enter}{up}{backspace}{enter}", true},  // an empty line is not kept
+      {"haltx{enter}" + repeat("n{enter}", 15) + repeat("{up}", 16) + "{backspace}{enter}", true},  // 16 lines
+      {repeat("n{enter}", 12) + "haltx{enter}" + repeat("n{enter}", 7) + repeat("{up}", 8) + "{backspace}{enter}",
+       true},  // round the ring
+  };
+  for (const auto& c : cases) {
+    const CommandResult r = quill(folder, "run --json --speed 0 --keys '" + c.keys + "' console.txt");
+    EXPECT_EQ(r.exit_code, c.halts ? 0 : 1) << c.keys << r.out << r.err;
   }
 }
 
