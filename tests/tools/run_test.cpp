@@ -10,6 +10,7 @@
 #include "codec/image_files.h"
 #include "codec/literal.h"
 #include "support/golden_picture.h"
+#include "support/source_file.h"
 #include "support/temp_folder.h"
 #include "support/test_memory.h"
 #include "tools/quill/key_script.h"
@@ -244,6 +245,23 @@ TEST(Console, SurvivesAnyKeysInAnyNumber) {
     EXPECT_NE(r.out.find("\"status\": 1,"), std::string::npos) << keys << r.out;
     EXPECT_EQ(r.err, "quill run: ended waiting for a key, none left to give\n") << keys;
   }
+}
+
+// A take that finds no key (the window can wake the wait without one) must
+// leave nothing behind either: the console with every take finding none runs
+// to the step limit (start-up is under two million), never to a stack overflow.
+TEST(Console, SurvivesATakeThatFindsNoKey) {
+  TempFolder folder;
+  std::string source = read_source_file("programs/console/console.tasm");
+  const std::string take = "sys KBD_TAKE";
+  ASSERT_NE(source.find(take), std::string::npos);
+  source.replace(source.find(take), take.size(), "nil");
+  folder.write("console.tasm", source);
+  const std::string beside = std::string(QUILL_SOURCE_DIR) + "/programs/console";
+  ASSERT_EQ(quill(folder, "asm -I '" + beside + "' console.tasm -o console.txt").exit_code, 0);
+  const CommandResult r = quill(folder, "run --json --speed 0 --steps 3000000 --keys a console.txt");
+  EXPECT_NE(r.out.find("\"status\": 1,"), std::string::npos) << r.out << r.err;
+  EXPECT_NE(r.out.find("\"executed\": 3000000,"), std::string::npos) << r.out;
 }
 
 // Line editing and history, exactly: each line either comes out as "halt",
