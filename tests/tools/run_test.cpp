@@ -214,7 +214,7 @@ TEST(Console, RunsItsCommandsAndHalts) {
 
 // Whatever is typed, the console only ever ends waiting for the next key: no
 // key may leave anything behind on a stack, however many come.
-// 100,000 random keys take the optimised build 15 s; the sanitizer builds, there to
+// 100,000 random keys take the optimised build about 20 s; the sanitizer builds, there to
 // catch memory and thread faults rather than a rare key sequence, type a fifth.
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
 constexpr int kRandomKeys = 20'000;
