@@ -97,6 +97,8 @@ DecodedTable* table_for(Machine& m) {
   do {                                         \
     if (condition) goto first_handler;         \
   } while (0)
+// Handlers count `left` down just before NEXT where they can, so its test reuses
+// the flags of that subtraction.
 #if QUILL_ENGINE_THREADED
 #define NEXT()                       \
   do {                               \
@@ -243,8 +245,8 @@ L_return : {
   const uint64_t back = m.frames[depth].return_address;
   m.depth = depth - 1;
   stacks = m.frames[depth - 1].stacks;
-  --left;
   GO_REMEMBERED(back);
+  --left;
   NEXT();
 }
 
@@ -394,8 +396,8 @@ L_equals : {
   callee.return_address = pc + 3;
   stacks = callee.stacks;
   acc = value;
-  --left;
   GO_REMEMBERED(static_cast<uint64_t>(target));
+  --left;
   NEXT();
 }
 
