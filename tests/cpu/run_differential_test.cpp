@@ -151,6 +151,36 @@ TEST(RunDifferential, PushesOntoOneStackAndRepeatedStoresMatchTheStepLoop) {
   }
 }
 
+// A function that pushes onto each of the twenty stacks, called again and again
+// from the same frame and from one level deeper: a count that a call failed to
+// clear would show as a second value on that stack of the callee's frame.
+TEST(RunDifferential, EveryCallStartsWithTwentyEmptyStacks) {
+  ProgramGenerator g(15);
+  std::string function = "11";
+  for (const char* d = kDigitCharacters; *d != 0; ++d) function += std::string(">") + *d;
+  function += ".";
+  const uint64_t function_at = 200;
+  const std::string call = literal_symbols(static_cast<int64_t>(function_at), 4) + ">0" + "13>1=01";
+  // The nested case calls a copy of the caller that itself calls the function.
+  const uint64_t nested_at = 120;
+  const std::string nested_call = literal_symbols(static_cast<int64_t>(nested_at), 4) + ">0" + "13>1=01";
+  for (const int calls : {1, 2, 3}) {
+    std::string main, nested;
+    for (int i = 0; i < calls; ++i) main += call + nested_call;
+    for (int i = 0; i < calls; ++i) nested += call;
+    std::vector<uint8_t> bytes(3 * 300, '.');
+    for (const auto& [at, code] :
+         {std::pair<uint64_t, std::string>{0, main + "."}, {nested_at, nested + "."}, {function_at, function}}) {
+      TextImageReader reader{at, 0, false};
+      ASSERT_TRUE(
+          text_image_feed(reader, bytes.data(), 300, reinterpret_cast<const uint8_t*>(code.data()), code.size()));
+    }
+    TwinMachine fast(bytes), reference(bytes);
+    run_both(fast, reference, g, 400, main);
+    EXPECT_EQ(reference.machine.status, uint32_t{status_halted});
+  }
+}
+
 std::string read_program(const char* name) { return test::read_source_file(std::string("programs/bench/") + name); }
 
 TEST(RunDifferential, BenchmarkWorkloadsMatchTheStepLoop) {
