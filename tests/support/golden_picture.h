@@ -23,9 +23,18 @@ struct Picture {
 // chunk's CRC. False on anything else.
 [[nodiscard]] bool decode_png(const std::string& png, Picture& out);
 
+// A rectangle of pixels that a comparison skips, such as a measured time.
+struct Region {
+  uint32_t x = 0;
+  uint32_t y = 0;
+  uint32_t width = 0;
+  uint32_t height = 0;
+};
+
 // Compares the PNG bytes `actual` with the golden picture `name` (without
-// ".png"). Empty when they match (or when QUILL_UPDATE_GOLDEN rewrote the
-// golden); otherwise a description of the difference.
-[[nodiscard]] std::string compare_with_golden(const std::string& actual, const std::string& name);
+// ".png"), except for the pixels in `ignored`. Empty when they match (or when
+// QUILL_UPDATE_GOLDEN rewrote the golden); otherwise a description of the
+// difference.
+[[nodiscard]] std::string compare_with_golden(const std::string& actual, const std::string& name, Region ignored = {});
 
 }  // namespace quill::test

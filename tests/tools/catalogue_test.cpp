@@ -25,8 +25,9 @@ TEST(Catalogue, CommittedFilesAreCurrent) {
   EXPECT_EQ(test::read_whole_file(kSource + catalogue::kColorsInclude), catalogue::colors_include())
       << catalogue::kColorsInclude << kHint;
   const std::string doc = test::read_whole_file(kSource + catalogue::kHostCallsDoc);
-  std::string updated;
-  ASSERT_TRUE(catalogue::with_call_tables(doc, updated)) << catalogue::kHostCallsDoc << " lacks a group's table";
+  std::string with_calls, updated;
+  ASSERT_TRUE(catalogue::with_call_tables(doc, with_calls)) << catalogue::kHostCallsDoc << " lacks a group's table";
+  ASSERT_TRUE(catalogue::with_key_table(with_calls, updated)) << catalogue::kHostCallsDoc << " lacks the key table";
   EXPECT_EQ(doc, updated) << catalogue::kHostCallsDoc << kHint;
 }
 
@@ -34,6 +35,7 @@ TEST(Catalogue, DocumentWithoutAPlaceForEveryGroupIsRefused) {
   std::string out = "unchanged";
   EXPECT_FALSE(catalogue::with_call_tables("# Host calls\n", out));
   EXPECT_FALSE(catalogue::with_call_tables("<!-- calls: sys -->\n<!-- end calls -->\n<!-- calls: nope -->\n", out));
+  EXPECT_FALSE(catalogue::with_key_table("<!-- keys -->\n| old |\n", out));
   EXPECT_EQ(out, "unchanged");
 }
 

@@ -6,9 +6,11 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 
 #include "support/golden_picture.h"
 #include "support/temp_folder.h"
+#include "support/test_http_server.h"
 #include "tools/quill_process.h"
 
 namespace quill::test {
@@ -18,7 +20,11 @@ struct ExampleRun {
   const char* program;  // in programs/examples, without ".tasm"
   const char* golden;
   const char* keys;
+  const char* until = "--steps 200000000";  // or "": until it waits for a key and none is left
+  Region ignored = {};                      // what differs from run to run
 };
+
+constexpr Region kUrlLine = {34, 46, 466, 10};  // the network page's first URL
 
 constexpr ExampleRun kExampleRuns[] = {
     // every row of the answer, a negative number, one without a packed form
@@ -29,18 +35,45 @@ constexpr ExampleRun kExampleRuns[] = {
     {"snake", "example_snake", "    {up}    {right}      {down}"},
     // up into the wall on the seventh step, Enter, a new game down into the wall
     {"snake", "example_snake_restart", "{up}      {enter}{down}"},
+    // both computations, then the wait for a key; the times in the title vary
+    {"mandelbrot", "example_mandelbrot", "", "", {240, 0, 260, 20}},
+    // a page of ten lines (eight shown) with CR LF, bytes without a character
+    // and a long line; then a status without a body and a refused connection.
+    // The URL's port varies: its line is skipped.
+    {"netpage", "example_netpage", "SERVER/page{enter}", "", kUrlLine},
+    {"netpage", "example_netpage_missing", "SERVER/missing{enter}", "", kUrlLine},
+    {"netpage", "example_netpage_refused", "CLOSED/{enter}", "", kUrlLine},
 };
+
+// The keys with SERVER/ and CLOSED/ replaced by the URLs of the test server and
+// of a port where nothing listens.
+std::string with_urls(std::string keys, const TestHttpServer& server) {
+  const std::pair<std::string, std::string> tokens[] = {
+      {"SERVER/", server.url("/")}, {"CLOSED/", "http://127.0.0.1:" + std::to_string(closed_port()) + "/"}};
+  for (const auto& [token, url] : tokens) {
+    const size_t at = keys.find(token);
+    if (at != std::string::npos) keys.replace(at, token.size(), url);
+  }
+  return keys;
+}
 
 TEST(Examples, AnswerScriptedKeysWithTheExpectedPictures) {
   TempFolder folder;
+  TestHttpServer server;
+  ASSERT_TRUE(server.started());
+  std::string page = "Quillomar test page\r\nbytes without a character: # $ % & @ \x01 \xC3\xA9\r\n\r\n";
+  page += "a line longer than the screen is wide goes on on the next line: " + std::string(40, '=') + "\n";
+  for (int line = 5; line <= 10; ++line) page += "line " + std::to_string(line) + "\n";
+  server.route("/page", Behaviour::reply, http_reply(200, page));
+  server.route("/missing", Behaviour::reply, http_reply(404, ""));
   for (const ExampleRun& run : kExampleRuns) {
     const std::string source = std::string(QUILL_SOURCE_DIR) + "/programs/examples/" + run.program + ".tasm";
     const CommandResult a = quill(folder, "asm '" + source + "' -o p.txt");
     ASSERT_EQ(a.exit_code, 0) << run.program << ": " << a.err;
-    const CommandResult r = quill(folder, std::string("run --json --speed 0 --steps 200000000 --keys '") + run.keys +
-                                              "' --screenshot s.png p.txt");
+    const CommandResult r = quill(folder, std::string("run --json --speed 0 ") + run.until + " --keys '" +
+                                              with_urls(run.keys, server) + "' --screenshot s.png p.txt");
     EXPECT_NE(r.out.find("\"status\": 1,"), std::string::npos) << run.golden << ": " << r.out << r.err;
-    EXPECT_EQ(compare_with_golden(folder.read("s.png"), run.golden), "");
+    EXPECT_EQ(compare_with_golden(folder.read("s.png"), run.golden, run.ignored), "");
   }
 }
 

@@ -73,6 +73,37 @@ std::string call_table(HostGroup group) {
   return out;
 }
 
+// "ctrl_s" as a person names the key: "Ctrl+S".
+std::string key_label(const char* name) {
+  std::string out(name);
+  for (size_t i = 0; i < out.size(); ++i) {
+    if (out[i] == '_') out[i] = '+';
+    if ((i == 0 || out[i - 1] == '+') && out[i] >= 'a' && out[i] <= 'z') out[i] = static_cast<char>(out[i] - 'a' + 'A');
+  }
+  return out;
+}
+
+// "ctrl_s" as `quill run --keys` writes it: "{ctrl-s}".
+std::string key_script(const char* name) {
+  std::string out(name);
+  for (char& c : out) {
+    if (c == '_') c = '-';
+  }
+  return "{" + out + "}";
+}
+
+std::string key_table() {
+  std::string out =
+      "| key | code | name in keys.tasm | in `quill run --keys` |\n|---|---|---|---|\n"
+      "| a character | its character code, 0 … 93 (`' '` 0, `'0'` 12, `'A'` 28, `'a'` 60) | compare with `'a'` | "
+      "itself, or `{N}` |\n";
+  for (const KeyCodeInfo& key : kKeyCodes) {
+    out += "| " + key_label(key.name) + " | " + std::to_string(key.code) + " | `KEY_" + assembler_name(key.name) +
+           "` | `" + key_script(key.name) + "` |\n";
+  }
+  return out;
+}
+
 bool group_named(const std::string& prefix, HostGroup& group) {
   for (const HostGroupInfo& g : kHostGroups) {
     if (prefix == g.prefix) return group = g.group, true;
@@ -160,6 +191,16 @@ bool with_call_tables(const std::string& doc, std::string& out) {
   }
   if (groups != std::size(kHostGroups)) return false;
   out = text + doc.substr(at);
+  return true;
+}
+
+bool with_key_table(const std::string& doc, std::string& out) {
+  const std::string open = "<!-- keys -->\n";
+  const std::string close = "<!-- end keys -->\n";
+  const size_t start = doc.find(open);
+  const size_t end = start == std::string::npos ? start : doc.find(close, start);
+  if (end == std::string::npos) return false;
+  out = doc.substr(0, start + open.size()) + "\n" + key_table() + "\n" + doc.substr(end);
   return true;
 }
 

@@ -1,6 +1,6 @@
 // The files written from the catalogues of host calls (src/host/host_calls.h), key
 // codes (src/host/key_codes.h) and colours: the assembler includes in programs/lib
-// and the call tables of docs/host-calls.md. `quill_catalogue` writes them into the
+// and the call and key tables of docs/host-calls.md. `quill_catalogue` writes them into the
 // source tree; a test checks that the committed copies are up to date.
 #pragma once
 
@@ -25,6 +25,12 @@ namespace quill::catalogue {
 // "<!-- end calls -->" line replaced by that group's table. False, leaving `out`
 // alone, when a group has no such place or a place names no group.
 [[nodiscard]] bool with_call_tables(const std::string& doc, std::string& out);
+
+// `doc` with the text between the "<!-- keys -->" line and the next
+// "<!-- end keys -->" line replaced by the table of key codes: the rule for
+// characters, then each special key's name, code, assembler name and script form.
+// False, leaving `out` alone, when there is no such place.
+[[nodiscard]] bool with_key_table(const std::string& doc, std::string& out);
 
 // Where each generated file lives, relative to the source folder.
 inline constexpr const char* kHostInclude = "programs/lib/host.tasm";

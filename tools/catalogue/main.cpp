@@ -1,5 +1,5 @@
 // quill_catalogue SOURCE_FOLDER: writes the assembler includes and the call tables
-// of docs/host-calls.md from the catalogues. Exit code 0 when everything was written.
+// and the key table of docs/host-calls.md from the catalogues. Exit code 0 when everything was written.
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -28,9 +28,9 @@ int main(int argc, char** argv) {
   const std::string root = std::string(argv[1]) + "/";
   std::ifstream in(root + kHostCallsDoc, std::ios::binary);
   const std::string doc((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  std::string updated;
-  if (!with_call_tables(doc, updated)) {
-    std::fprintf(stderr, "quill_catalogue: %s lacks a place for each group's table\n", kHostCallsDoc);
+  std::string with_calls, updated;
+  if (!with_call_tables(doc, with_calls) || !with_key_table(with_calls, updated)) {
+    std::fprintf(stderr, "quill_catalogue: %s lacks a place for each group's table or the key table\n", kHostCallsDoc);
     return 1;
   }
   const bool ok = write(root + kHostInclude, host_include()) && write(root + kKeysInclude, keys_include()) &&
