@@ -59,7 +59,7 @@ struct AsmResult {
   std::vector<ListingLine> listing;
   std::vector<std::string> files;        // the source and its includes, as opened
   std::vector<AsmPlacement> placements;  // in address order
-  std::vector<AsmError> errors;  // in source order; the image is empty when there are any
+  std::vector<AsmError> errors;          // in source order; the image is empty when there are any
 };
 
 // Assembles the file at `path`. True when there were no errors.
