@@ -30,6 +30,8 @@ bool assemble(const std::string& path, const std::string* text, const AsmOptions
     result.image.clear();
     result.labels.clear();
     result.listing.clear();
+    result.files.clear();
+    result.placements.clear();
   }
   return result.errors.empty();
 }

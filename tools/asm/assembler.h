@@ -40,12 +40,26 @@ struct AsmLabel {
   uint64_t address = 0;
 };
 
+// One instruction or datum the program placed, and the source place it came from.
+// Every instruction a pseudo-instruction becomes has the pseudo-instruction's place;
+// each value of a data directive has its own column.
+struct AsmPlacement {
+  uint64_t address = 0;
+  uint32_t length = 0;  // trytes, at least 1
+  uint32_t file = 0;    // index into AsmResult::files
+  uint32_t line = 0;
+  uint32_t column = 0;
+  bool data = false;  // placed by a data directive
+};
+
 struct AsmResult {
   std::vector<uint8_t> image;    // TryteValues of addresses 0 .. end of the program; gaps hold the zero tryte
   uint64_t first_address = 0;    // lowest address the program placed a tryte at
   std::vector<AsmLabel> labels;  // in address order
   std::vector<ListingLine> listing;
-  std::vector<AsmError> errors;  // in source order; the image is empty when there are any
+  std::vector<std::string> files;        // the source and its includes, as opened
+  std::vector<AsmPlacement> placements;  // in address order
+  std::vector<AsmError> errors;          // in source order; the image is empty when there are any
 };
 
 // Assembles the file at `path`. True when there were no errors.

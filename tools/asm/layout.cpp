@@ -210,6 +210,53 @@ void build_listing(const Pass& pass, AsmResult& result) {
   }
 }
 
+// Where the datum or instruction starting at break `k` of statement `s` was written:
+// a data directive's values each at their own column (a host call's argument block
+// at the call's x and y), everything else at the statement.
+SourceLocation place_of_piece(const Statement& s, size_t k) {
+  if ((s.kind == StatementKind::cells || s.kind == StatementKind::packed) && k < s.operands.size()) {
+    return s.operands[k].where;
+  }
+  if (s.kind == StatementKind::pool && k / 2 < s.blocks.size()) {
+    return k % 2 == 0 ? s.blocks[k / 2].x.where : s.blocks[k / 2].y.where;
+  }
+  return s.where;
+}
+
+bool is_data(StatementKind kind) {
+  switch (kind) {
+    case StatementKind::cells:
+    case StatementKind::packed:
+    case StatementKind::raw:
+    case StatementKind::text:
+    case StatementKind::zero:
+    case StatementKind::pool:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// One placement per instruction or datum (a .raw string or a .zero fill is one).
+void build_placements(const Pass& pass, AsmResult& result) {
+  const auto& statements = pass.program.statements;
+  for (size_t i = 0; i < statements.size(); ++i) {
+    const Expansion& e = pass.expansions[i];
+    const size_t pieces = e.breaks.empty() ? 1 : e.breaks.size();
+    for (size_t k = 0; k < pieces; ++k) {
+      const size_t start = e.breaks.empty() ? 0 : e.breaks[k];
+      const size_t end = k + 1 < e.breaks.size() ? e.breaks[k + 1] : e.trytes.size();
+      if (end <= start) continue;
+      const SourceLocation w = place_of_piece(statements[i], k);
+      result.placements.push_back({pass.address[i] + start, static_cast<uint32_t>(end - start), w.file, w.line,
+                                   w.column, is_data(statements[i].kind)});
+    }
+  }
+  std::stable_sort(result.placements.begin(), result.placements.end(),
+                   [](const AsmPlacement& a, const AsmPlacement& b) { return a.address < b.address; });
+  result.files = pass.program.files;
+}
+
 }  // namespace
 
 void lay_out_program(const SourceProgram& program, const AsmOptions& options, AsmResult& result,
@@ -250,6 +297,7 @@ void lay_out_program(const SourceProgram& program, const AsmOptions& options, As
   std::stable_sort(result.labels.begin(), result.labels.end(),
                    [](const AsmLabel& a, const AsmLabel& b) { return a.address < b.address; });
   build_listing(pass, result);
+  build_placements(pass, result);
 }
 
 }  // namespace quill::as

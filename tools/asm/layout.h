@@ -11,7 +11,7 @@
 namespace quill::as {
 
 // Lays out `program` from `options.origin`. Problems go to `errors`; `result`'s
-// image, labels and listing are filled only when there are none.
+// image, labels, listing and placements are filled only when there are none.
 void lay_out_program(const SourceProgram& program, const AsmOptions& options, AsmResult& result,
                      std::vector<Diagnostic>& errors);
 

@@ -83,7 +83,14 @@ struct Disassembler {
       l.resize(kCommentColumn, ' ');
     else
       l += ' ';
-    out += l + "; " + std::to_string(address) + note + "\n";
+    out += l + "; " + std::to_string(address) + source_note(address) + note + "\n";
+  }
+
+  // "  cell.tasm:31" for the source line that placed `address`, with a map.
+  std::string source_note(uint64_t address) const {
+    const SourceSpan* span = options.map == nullptr ? nullptr : source_map_span_at(*options.map, address);
+    if (span == nullptr) return "";
+    return "  " + options.map->files[span->file] + ":" + std::to_string(span->line);
   }
 
   std::string label_note(int64_t value) const {

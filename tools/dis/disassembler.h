@@ -7,14 +7,16 @@
 #include <vector>
 
 #include "tools/asm/assembler.h"
+#include "tools/map/source_map.h"
 
 namespace quill {
 
 struct DisOptions {
-  uint64_t from = 0;             // first address to disassemble
-  uint64_t count = UINT64_MAX;   // trytes to disassemble (cut at the end of memory)
-  std::vector<AsmLabel> labels;  // names for addresses, from a symbol file
-  uint64_t zero_run = 4;         // runs of at least this many zero trytes become .zero
+  uint64_t from = 0;               // first address to disassemble
+  uint64_t count = UINT64_MAX;     // trytes to disassemble (cut at the end of memory)
+  std::vector<AsmLabel> labels;    // names for addresses, from a symbol file or a source map
+  const SourceMap* map = nullptr;  // when set, each line's comment names its source line
+  uint64_t zero_run = 4;           // runs of at least this many zero trytes become .zero
 };
 
 // Disassembles `count` trytes from `from` of `memory` (trit bytes, `size` trytes)

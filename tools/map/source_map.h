@@ -47,7 +47,8 @@ struct SourceMap {
                                            uint64_t& address);
 
 // "label+offset" (or "label", or "" with no label at or below `address`), then
-// " (file:line)" when a span holds it: "draw_cell+4 (programs/lib/cell.tasm:31)".
+// " (file:line)" when a span holds it: "draw_cell+4 (programs/lib/cell.tasm:31)";
+// without a label the place comes alone, "(programs/lib/cell.tasm:31)".
 [[nodiscard]] std::string source_map_name(const SourceMap& map, uint64_t address);
 
 }  // namespace quill

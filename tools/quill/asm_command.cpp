@@ -5,6 +5,7 @@
 #include "tools/asm/assembler.h"
 #include "tools/image/image_file.h"
 #include "tools/image/output_file.h"
+#include "tools/map/source_map.h"
 #include "tools/quill/cli.h"
 #include "tools/quill/commands.h"
 
@@ -30,6 +31,9 @@ Options:
   -D, --define NAME=VALUE define the constant NAME
   -l, --listing FILE      write a listing: address, trytes and source line ("-": standard output)
   -s, --symbols FILE      write every label with its address, for quill dis
+  -m, --map FILE          write the source map (JSON): every label, and the
+                          file:line:column of every instruction and datum, for
+                          quill run, quill dis and quill debug
   -h, --help              show this help
 
 Errors are printed as FILE:LINE:COLUMN: error: MESSAGE and no image is written.
@@ -37,12 +41,13 @@ The language is described in docs/assembly.md.
 )";
 
 const std::vector<OptionDef> kOptions = {
-    {"-o", "--output", true}, {"-f", "--format", true},  {nullptr, "--origin", true}, {"-I", "--include", true},
-    {"-D", "--define", true}, {"-l", "--listing", true}, {"-s", "--symbols", true},   {"-h", "--help", false},
+    {"-o", "--output", true},  {"-f", "--format", true}, {nullptr, "--origin", true},
+    {"-I", "--include", true}, {"-D", "--define", true}, {"-l", "--listing", true},
+    {"-s", "--symbols", true}, {"-m", "--map", true},    {"-h", "--help", false},
 };
 
 struct AsmRequest {
-  std::string source, output, listing, symbols;
+  std::string source, output, listing, symbols, map;
   bool format_given = false;
   ImageFormat format = ImageFormat::text;
   AsmOptions options;
@@ -57,6 +62,8 @@ int read_request(const ParsedArgs& parsed, AsmRequest& request) {
       request.listing = o.value;
     else if (o.name == "--symbols")
       request.symbols = o.value;
+    else if (o.name == "--map")
+      request.map = o.value;
     else if (o.name == "--include")
       request.options.include_dirs.push_back(o.value);
     else if (o.name == "--format") {
@@ -111,6 +118,11 @@ int write_outputs(const AsmRequest& request, const AsmResult& result) {
   }
   if (!request.symbols.empty() && !write_output_file(request.symbols, format_symbols(result.labels), error)) {
     return failure("asm", "symbol file: " + error);
+  }
+  if (!request.map.empty()) {
+    SourceMap map;
+    if (!source_map_from_result(result, map)) return failure("asm", "source map: cannot build it");
+    if (!write_output_file(request.map, source_map_to_json(map), error)) return failure("asm", "source map: " + error);
   }
   warn_about_shadowing(request);
   return kExitOk;

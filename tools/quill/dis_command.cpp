@@ -6,6 +6,7 @@
 #include "tools/image/output_file.h"
 #include "tools/quill/cli.h"
 #include "tools/quill/commands.h"
+#include "tools/quill/map_option.h"
 
 namespace quill::cli {
 
@@ -21,18 +22,20 @@ Options:
       --from ADDRESS    first address (default: the first tryte that is not zero)
       --count N         number of trytes (default: to the end of the image)
   -s, --symbols FILE    name addresses with the labels of a symbol file (quill asm --symbols)
+  -m, --map FILE        give each line the file:line that placed it, and name
+                        addresses with the map's labels unless --symbols is given
   -f, --format FORMAT   read IMAGE as text or trits (default: from its name and contents)
   -o, --output FILE     write the source to FILE (default: standard output)
   -h, --help            show this help
 )";
 
 const std::vector<OptionDef> kOptions = {
-    {nullptr, "--from", true}, {nullptr, "--count", true}, {"-s", "--symbols", true},
+    {nullptr, "--from", true}, {nullptr, "--count", true}, {"-s", "--symbols", true}, {"-m", "--map", true},
     {"-f", "--format", true},  {"-o", "--output", true},   {"-h", "--help", false},
 };
 
 struct DisRequest {
-  std::string image, symbols, output = "-";
+  std::string image, symbols, map, output = "-";
   bool from_given = false, format_given = false;
   ImageFormat format = ImageFormat::text;
   DisOptions options;
@@ -50,6 +53,8 @@ int read_request(const ParsedArgs& parsed, DisRequest& request) {
       request.format_given = true;
     } else if (o.name == "--symbols") {
       request.symbols = o.value;
+    } else if (o.name == "--map") {
+      request.map = o.value;
     } else if (o.name == "--output") {
       request.output = o.value;
     }
@@ -77,6 +82,12 @@ int dis_command(const std::vector<std::string>& args) {
     std::string text;
     if (!read_text_file(request.symbols, text, error)) return usage_error("dis", error);
     if (!parse_symbols(text, request.options.labels, error)) return usage_error("dis", request.symbols + ": " + error);
+  }
+  SourceMap map;
+  if (!request.map.empty()) {
+    if (!read_map_file(request.map, map, error)) return usage_error("dis", error);
+    if (request.symbols.empty()) request.options.labels = map.labels;
+    request.options.map = &map;
   }
   const uint64_t size = memory.size() / 3;
   if (!request.from_given) request.options.from = first_nonzero_tryte(memory.data(), size, 0);

@@ -18,6 +18,7 @@
 #include "tools/quill/cli.h"
 #include "tools/quill/commands.h"
 #include "tools/quill/key_script.h"
+#include "tools/quill/map_option.h"
 #include "tools/quill/run_watch.h"
 
 namespace quill::cli {
@@ -44,7 +45,11 @@ Options:
       --save FOLDER     write both memory image files into FOLDER at the end
       --trace FILE      write one line per executed instruction: address,
                         instruction, then acc and depth after it ("-": stdout)
-      --break ADDRESS   end when pc reaches ADDRESS, before executing it
+      --break ADDRESS   end when pc reaches ADDRESS, before executing it: a
+                        number (216679, 216_679, 0x34E67), or with --map a
+                        label or FILE:LINE
+      --map FILE        a source map (quill asm --map): name addresses in the
+                        final line and the trace as label+offset (file:line)
       --json            print the final state as one JSON object
   -h, --help            show this help
 
@@ -61,13 +66,16 @@ const std::vector<OptionDef> kOptions = {
     {nullptr, "--entry", true},      {nullptr, "--steps", true}, {nullptr, "--seconds", true},
     {nullptr, "--speed", true},      {nullptr, "--keys", true},  {nullptr, "--keys-file", true},
     {nullptr, "--screenshot", true}, {nullptr, "--save", true},  {nullptr, "--trace", true},
-    {nullptr, "--break", true},      {nullptr, "--json", false}, {"-h", "--help", false},
+    {nullptr, "--break", true},      {nullptr, "--json", false}, {nullptr, "--map", true},
+    {"-h", "--help", false},
 };
 
 enum class EndReason { machine, steps, seconds, idle, breakpoint };
 
 struct RunRequest {
-  std::string image, screenshot, save_folder, trace_path;
+  std::string image, screenshot, save_folder, trace_path, break_text, map_path;
+  SourceMap map;
+  bool map_given = false;
   HeadlessOptions options;
   uint64_t time_limit_ms = 0;  // 0: none
   std::vector<int64_t> keys;
@@ -111,10 +119,10 @@ int read_option(const ParsedOption& o, RunRequest& request) {
     return usage_error("run", "bad --seconds (a positive number, at most three decimals)");
   }
   if (o.name == "--break") {
-    if (!parse_count(o.value, kMemoryTrytes - 1, request.break_address))
-      return usage_error("run", "bad --break address");
+    request.break_text = o.value;
     request.break_set = true;
   }
+  if (o.name == "--map") request.map_path = o.value;
   if (o.name == "--keys") return add_keys(o.value, request);
   if (o.name == "--keys-file") {
     std::string text, error;
@@ -126,6 +134,24 @@ int read_option(const ParsedOption& o, RunRequest& request) {
   if (o.name == "--trace") request.trace_path = o.value;
   if (o.name == "--json") request.json = true;
   return kExitOk;
+}
+
+// Reads the map and turns --break into an address, once every option is known.
+bool resolve_map(RunRequest& request, int& exit_code) {
+  std::string error;
+  if (!request.map_path.empty()) {
+    if (!read_map_file(request.map_path, request.map, error)) {
+      exit_code = usage_error("run", error);
+      return false;
+    }
+    request.map_given = true;
+  }
+  if (request.break_set && !parse_code_address(request.break_text, request.map_given ? &request.map : nullptr,
+                                               request.break_address, error)) {
+    exit_code = usage_error("run", "--break: " + error);
+    return false;
+  }
+  return true;
 }
 
 // False with `exit_code` set when the run ends here (bad usage, --help).
@@ -140,7 +166,7 @@ bool read_request(const std::vector<std::string>& args, RunRequest& request, int
     return false;
   }
   request.image = parsed.positional[0];
-  return true;
+  return resolve_map(request, exit_code);
 }
 
 bool is_folder(const std::string& path) {
@@ -194,23 +220,41 @@ EndReason own_end(const Machine& machine, const RunRequest& request, const RunWa
   return EndReason::machine;
 }
 
-void report(const Machine& machine, uint64_t frame_counter, EndReason reason, bool json) {
+// `text` as a JSON string: file names may hold quotes and backslashes.
+std::string json_string(const std::string& text) {
+  std::string out = "\"";
+  for (const char c : text) {
+    if (c == '"' || c == '\\') out += '\\';
+    if (static_cast<unsigned char>(c) < 0x20) {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(c));
+      out += escaped;
+    } else {
+      out += c;
+    }
+  }
+  return out + "\"";
+}
+
+void report(const Machine& machine, uint64_t frame_counter, EndReason reason, const RunRequest& request) {
   static constexpr const char* kReasons[] = {"", "at the step limit", "at the time limit",
                                              "waiting for a key, none left to give", "at the breakpoint"};
   const char* why = kReasons[static_cast<int>(reason)];
-  if (json) {
+  const std::string where = map_name_suffix(request.map_given ? &request.map : nullptr, machine.pc);
+  if (request.json) {
+    const std::string named = where.empty() ? "" : ", \"pc_name\": " + json_string(where.substr(1));
     std::printf("{\"status\": %u, \"status_text\": \"%s\", \"pc\": %" PRIu64
-                ", \"acc\": %s, \"depth\": %u, "
+                "%s, \"acc\": %s, \"depth\": %u, "
                 "\"executed\": %" PRIu64 ", \"frame_counter\": %" PRIu64 "}\n",
-                machine.status, status_text(machine.status), machine.pc,
+                machine.status, status_text(machine.status), machine.pc, named.c_str(),
                 machine.acc == NIL ? "null" : std::to_string(machine.acc).c_str(), machine.depth, machine.executed,
                 frame_counter);
     if (reason != EndReason::machine) std::fprintf(stderr, "quill run: ended %s\n", why);
     return;
   }
-  std::printf("%s after %" PRIu64 " instructions: pc %" PRIu64 ", acc %s, depth %u, frame %" PRIu64 "\n",
-              status_text(machine.status), machine.executed, machine.pc, value_text(machine.acc).c_str(), machine.depth,
-              frame_counter);
+  std::printf("%s after %" PRIu64 " instructions: pc %" PRIu64 "%s, acc %s, depth %u, frame %" PRIu64 "\n",
+              status_text(machine.status), machine.executed, machine.pc, where.c_str(), value_text(machine.acc).c_str(),
+              machine.depth, frame_counter);
   if (reason != EndReason::machine) std::printf("ended %s\n", why);
 }
 
@@ -241,6 +285,7 @@ int run_loaded(HeadlessHost& host, RunRequest& request) {
   }
   watch.break_set = request.break_set;
   watch.break_address = request.break_address;
+  if (request.map_given) watch.map = &request.map;
   if (watch.trace != nullptr || watch.break_set) {
     request.options.step_hook = run_watch_step;
     request.options.step_context = &watch;
@@ -259,7 +304,7 @@ int run_loaded(HeadlessHost& host, RunRequest& request) {
   auto* picture = static_cast<uint32_t*>(std::malloc(sizeof(uint32_t) * kPixelCount));
   if (picture == nullptr) return failure("run", "out of memory");
   const uint64_t frame_counter = headless_copy_framebuffer(host, picture);
-  report(machine, frame_counter, reason, request.json);
+  report(machine, frame_counter, reason, request);
   ok = write_outputs(host, request, picture) && ok;
   std::free(picture);
   if (!ok) return kExitFailure;

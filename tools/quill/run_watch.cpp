@@ -1,6 +1,7 @@
 #include "tools/quill/run_watch.h"
 
 #include "tools/dis/disassembler.h"
+#include "tools/quill/map_option.h"
 
 namespace quill::cli {
 
@@ -8,14 +9,15 @@ namespace {
 
 void flush_pending(RunWatch& watch, const Machine& machine) {
   if (!watch.pending || machine.executed == watch.pending_executed) return;
-  const std::string line = trace_line(watch.pending_address, watch.pending_text, machine);
+  const std::string line =
+      trace_line(watch.pending_address, watch.pending_text, machine, map_name_suffix(watch.map, watch.pending_address));
   (void)std::fwrite(line.data(), 1, line.size(), watch.trace);
   watch.pending = false;
 }
 
 }  // namespace
 
-std::string trace_line(uint64_t address, const std::string& text, const Machine& machine) {
+std::string trace_line(uint64_t address, const std::string& text, const Machine& machine, const std::string& where) {
   std::string line = std::to_string(address);
   line += ": ";
   line += text;
@@ -24,6 +26,7 @@ std::string trace_line(uint64_t address, const std::string& text, const Machine&
   line += value_text(machine.acc);
   line += " depth=";
   line += std::to_string(machine.depth);
+  if (!where.empty()) line += " ;" + where;
   line += '\n';
   return line;
 }

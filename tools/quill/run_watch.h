@@ -8,11 +8,13 @@
 #include <string>
 
 #include "cpu/machine.h"
+#include "tools/map/source_map.h"
 
 namespace quill::cli {
 
 struct RunWatch {
-  std::FILE* trace = nullptr;  // one line per executed instruction, or none
+  std::FILE* trace = nullptr;      // one line per executed instruction, or none
+  const SourceMap* map = nullptr;  // when set, trace lines name their address
   bool break_set = false;
   uint64_t break_address = 0;
   bool broke = false;  // the run ended at the breakpoint
@@ -30,7 +32,9 @@ bool run_watch_step(void* watch, const Machine& machine);
 void run_watch_finish(RunWatch& watch, const Machine& machine);
 
 // "216679: lit 5                ; acc=5 depth=0": the trace line of an instruction at
-// `address` whose text is `text`, with the machine's acc and depth after it.
-[[nodiscard]] std::string trace_line(uint64_t address, const std::string& text, const Machine& machine);
+// `address` whose text is `text`, with the machine's acc and depth after it, then
+// `where` (" start (p.tasm:1)", from a source map) when given.
+[[nodiscard]] std::string trace_line(uint64_t address, const std::string& text, const Machine& machine,
+                                     const std::string& where = "");
 
 }  // namespace quill::cli
