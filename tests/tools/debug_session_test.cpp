@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "support/temp_folder.h"
@@ -205,6 +206,20 @@ TEST_F(DebugSession, WaitsForKeysAndTakesThem) {
   ASSERT_TRUE(debug::session_resume(session, {}, stop));
   EXPECT_EQ(stop.reason, debug::StopReason::ended);
   EXPECT_EQ(debug::session_machine(session).acc, 28);
+}
+
+TEST_F(DebugSession, PauseFromAnotherThreadStopsAnEndlessLoop) {
+  load("main:\n  jmp main\n");
+  session.pause_requested.store(1);
+  debug::Stop stop;
+  ASSERT_TRUE(debug::session_resume(session, {}, stop));
+  EXPECT_EQ(stop.reason, debug::StopReason::paused);
+  EXPECT_EQ(stop.executed, 0u);
+  std::thread pauser([this] { session.pause_requested.store(1); });
+  ASSERT_TRUE(debug::session_resume(session, {}, stop));
+  pauser.join();
+  EXPECT_EQ(stop.reason, debug::StopReason::paused);
+  EXPECT_EQ(debug::session_machine(session).status, status_ready);
 }
 
 TEST(DebugParse, ConditionsAndLocations) {

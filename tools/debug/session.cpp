@@ -20,18 +20,25 @@ namespace {
 
 enum class StepResult : uint8_t { ok, ended, key_wait };
 
-// One instruction as the main runner would run it, with its end rules.
+// One instruction as the main runner would run it, with its end rules. A key wait
+// or a sleep starts only with a host call that yields, so the lock and the clock
+// are looked at only after one.
 StepResult step_once(Session& session) {
   Processor& processor = *session.host.processor;
   Machine& machine = processor.machine;
   HostState& host = processor.host;
   if (machine_stopped(machine)) return StepResult::ended;
-  if (waiting_for_key(host)) return StepResult::key_wait;
-  for (uint64_t now = clock_now_ns(); now < host.wake_ns; now = clock_now_ns()) {
-    sleep_ms(static_cast<uint32_t>((host.wake_ns - now) / 1'000'000 + 1));
+  if (session.yielded) {
+    if (waiting_for_key(host)) return StepResult::key_wait;
+    for (uint64_t now = clock_now_ns(); now < host.wake_ns; now = clock_now_ns()) {
+      sleep_ms(static_cast<uint32_t>((host.wake_ns - now) / 1'000'000 + 1));
+    }
+    session.yielded = false;
   }
-  (void)machine_step(machine);
-  if (machine.status == status_budget_reached) machine.status = status_ready;  // a yield means nothing here
+  if (machine_step(machine) == status_budget_reached) {
+    machine.status = status_ready;
+    session.yielded = true;
+  }
   const EndCheck check = runner_end_check(false, false, host.halt_request, machine.status);
   machine.status = check.status;
   return check.ends ? StepResult::ended : StepResult::ok;
@@ -183,6 +190,7 @@ bool session_load(Session& session, const ProgramSource& program, std::string& e
   processor.host.speed = 0;  // nothing else runs yet, so no lock is needed
   session.program = program;
   session.file_texts.assign(session.map.files.size(), std::string());
+  session.yielded = true;
   for (Watch& watch : session.watches) snapshot(session, watch);
   session.loaded = true;
   return true;
@@ -236,6 +244,11 @@ bool session_resume(Session& session, const ResumeRequest& request, Stop& stop) 
   stop = Stop{};
   const uint32_t start_depth = machine.depth;
   for (;;) {
+    if (session.pause_requested.load(std::memory_order_relaxed) != 0) {
+      session.pause_requested.exchange(0);
+      stop.reason = StopReason::paused;
+      return true;
+    }
     if (stop.executed > 0) {
       if (!session.breakpoints.empty()) {
         if (const Breakpoint* hit = breakpoint_hit(session)) {

@@ -5,6 +5,7 @@
 // here reads a terminal or prints.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -56,7 +57,9 @@ struct Session {
   std::vector<Watch> watches;
   uint32_t next_id = 1;  // shared by breakpoints and watches, as the user numbers them
   bool loaded = false;
-  std::vector<std::string> file_texts;  // the map's files, read on first use ("" until then)
+  std::atomic<int32_t> pause_requested{0};  // set by any thread (an interrupt, an editor's pause)
+  bool yielded = true;                      // the last instruction was a host call that yields (or none ran yet)
+  std::vector<std::string> file_texts;      // the map's files, read on first use ("" until then)
 };
 
 enum class Resume : uint8_t {
@@ -79,6 +82,7 @@ enum class StopReason : uint8_t {
   watch,       // `id` names it; `writer` is the instruction that changed it
   ended,       // the machine stopped (halted or failed: see its status)
   key_wait,    // the program waits for a key and none is queued
+  paused,      // pause_requested was set
 };
 
 struct Stop {
@@ -111,7 +115,8 @@ inline constexpr uint64_t kWatchMaxTrytes = 4096;
 void session_delete_all(Session& session);
 
 // Runs as asked and says why it stopped. A breakpoint at the pc the run starts
-// from does not stop it again. False when the machine has already stopped.
+// from does not stop it again; a pause request stops it before the next
+// instruction (and is cleared). False when the machine has already stopped.
 [[nodiscard]] bool session_resume(Session& session, const ResumeRequest& request, Stop& stop);
 
 // Queues key codes for the program; false when the queue is full.

@@ -115,6 +115,9 @@ std::string view_stop(Session& session, const Stop& stop) {
     case StopReason::watch:
       why = "watch " + std::to_string(stop.id) + ": written by " + named(session, stop.writer) + "\n";
       break;
+    case StopReason::paused:
+      why = "paused\n";
+      break;
     case StopReason::key_wait:
       why = "the program waits for a key (queue some with `keys`)\n";
       break;

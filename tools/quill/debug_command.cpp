@@ -2,6 +2,7 @@
 // (tools/debug) and feeds it command lines from the terminal or a pipe.
 #include <cstdio>
 
+#include "platform/interrupt.h"
 #include "tools/debug/command.h"
 #include "tools/debug/line_reader.h"
 #include "tools/debug/view.h"
@@ -79,17 +80,21 @@ int debug_command(const std::vector<std::string>& args) {
   }
   debug::LineReader reader;
   debug::line_reader_open(reader, "(quill) ");
+  // At a terminal Ctrl-C pauses the program; from a pipe it ends the session as usual.
+  const bool catching = reader.interactive && interrupt_catch(&session.pause_requested);
   std::printf("%s at %s", program.path.c_str(), debug::view_location(session, program.entry).c_str());
   int code = kExitOk;
   std::string line;
   while (line_reader_next(reader, line)) {
     std::string out;
+    session.pause_requested.exchange(0);  // an interrupt at the prompt pauses nothing
     const debug::CommandStatus status = debug::run_command_line(session, line, out);
     std::fputs(out.c_str(), stdout);
     std::fflush(stdout);
     if (status == debug::CommandStatus::quit) break;
     if (status == debug::CommandStatus::failed && !reader.interactive) code = kExitFailure;
   }
+  if (catching) interrupt_release();
   debug::session_close(session);
   return code;
 }
