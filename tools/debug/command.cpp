@@ -283,9 +283,11 @@ CommandStatus run_motion(Session& session, const std::vector<std::string>& words
   std::string error;
   if (is(word, "step", "s") || word == "stepi" || word == "si") {
     request.mode = Resume::step;
-    if (words.size() > 1 && (!parse_address(words[1], request.count) || request.count == 0)) {
+    int64_t count = 1;
+    if (words.size() > 1 && (!parse_number(words[1], count) || count <= 0)) {
       return fail(out, "step N with N from 1");
     }
+    request.count = static_cast<uint64_t>(count);
   } else if (is(word, "next", "n")) {
     request.mode = Resume::next;
   } else if (word == "finish") {
