@@ -11,5 +11,6 @@ int asm_command(const std::vector<std::string>& args);
 int dis_command(const std::vector<std::string>& args);
 int bench_command(const std::vector<std::string>& args);
 int run_command(const std::vector<std::string>& args);
+int debug_command(const std::vector<std::string>& args);
 
 }  // namespace quill::cli

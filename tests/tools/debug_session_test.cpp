@@ -1,0 +1,273 @@
+// The debugger's session without its terminal: where breakpoints, conditions,
+// watches and the stepping commands stop a small assembled program, and the
+// wait for a key.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "support/temp_folder.h"
+#include "tools/debug/command.h"
+#include "tools/debug/session.h"
+
+namespace quill::test {
+namespace {
+
+// `double` is called from main (depth 1, acc 5) and through `outer` (depth 2, acc 2).
+constexpr char kProgram[] = R"(main:
+  lit 3
+  push 0
+  jsr double, 5
+  push 1
+  jsr outer, 2
+  nil
+  push 4
+  lit 42
+  push 5
+  lit slot
+  call 4 5
+  lit 7
+  halt
+double:
+  push 2
+  push 2
+  add 2 2
+  ret
+outer:
+  jsr double
+  ret
+slot:
+  .zero 4
+)";
+
+struct Motion {
+  debug::Resume mode;
+  const char* where = "";  // until's target
+  uint64_t count = 1;
+};
+
+struct Case {
+  const char* name;
+  std::vector<const char*> breakpoints;  // "LOCATION" or "LOCATION if CONDITION"
+  const char* watch;                     // "" or "FIRST..LAST"
+  std::vector<Motion> motions;
+  debug::StopReason reason;
+  const char* pc;  // a location
+  uint32_t depth;
+  int64_t acc;
+};
+
+const debug::Resume kGo = debug::Resume::go;
+const debug::Resume kStep = debug::Resume::step;
+
+const Case kCases[] = {
+    {"one step", {}, "", {{kStep}}, debug::StopReason::done, "main+2", 0, 3},
+    {"steps into a call",
+     {},
+     "",
+     {{debug::Resume::until, "p.tasm:4"}, {kStep, "", 5}},
+     debug::StopReason::done,
+     "double",
+     1,
+     5},
+    {"next takes the call whole",
+     {},
+     "",
+     {{debug::Resume::until, "p.tasm:4"}, {kStep, "", 4}, {debug::Resume::next}},
+     debug::StopReason::done,
+     "p.tasm:5",
+     0,
+     10},
+    {"until a line", {}, "", {{debug::Resume::until, "p.tasm:5"}}, debug::StopReason::done, "p.tasm:5", 0, 10},
+    {"breakpoint at a label", {"double"}, "", {{kGo}}, debug::StopReason::breakpoint, "double", 1, 5},
+    {"breakpoint by number", {"216679"}, "", {{kGo}}, debug::StopReason::ended, "double", 0, 7},
+    {"continue to the next hit", {"double"}, "", {{kGo}, {kGo}}, debug::StopReason::breakpoint, "double", 2, 2},
+    {"hit count", {"double if hits >= 2"}, "", {{kGo}}, debug::StopReason::breakpoint, "double", 2, 2},
+    {"acc", {"double if acc == 2"}, "", {{kGo}}, debug::StopReason::breakpoint, "double", 2, 2},
+    {"depth", {"double if depth > 1"}, "", {{kGo}}, debug::StopReason::breakpoint, "double", 2, 2},
+    {"stack top", {"p.tasm:17 if top 2 == 2"}, "", {{kGo}}, debug::StopReason::breakpoint, "double+2", 2, 2},
+    {"stack count, never", {"p.tasm:17 if stack 2 > 1"}, "", {{kGo}}, debug::StopReason::ended, "double", 0, 7},
+    {"finish", {"double"}, "", {{kGo}, {debug::Resume::finish}}, debug::StopReason::done, "p.tasm:5", 0, 10},
+    {"finish one level of two",
+     {"double if depth == 2"},
+     "",
+     {{kGo}, {debug::Resume::finish}},
+     debug::StopReason::done,
+     "p.tasm:22",
+     1,
+     4},
+    {"until returns with the call",
+     {"double"},
+     "",
+     {{kGo}, {debug::Resume::until, "main"}},
+     debug::StopReason::done,
+     "p.tasm:5",
+     0,
+     10},
+    {"a step stops at a breakpoint",
+     {"p.tasm:3"},
+     "",
+     {{kStep, "", 10}},
+     debug::StopReason::breakpoint,
+     "main+2",
+     0,
+     3},
+    {"watch", {}, "slot..slot+3", {{kGo}}, debug::StopReason::watch, "p.tasm:13", 0, 216759},  // acc: slot's address
+    {"watch elsewhere", {}, "slot+3", {{kGo}}, debug::StopReason::ended, "double", 0, 7},
+};
+
+class DebugSession : public ::testing::Test {
+ protected:
+  TempFolder folder;
+  debug::Session session;
+
+  void load(const std::string& text) {
+    folder.write("p.tasm", text);
+    debug::ProgramSource program;
+    program.path = folder.file("p.tasm");
+    program.assembled = true;
+    std::string error;
+    ASSERT_TRUE(debug::session_load(session, program, error)) << error;
+  }
+
+  uint64_t at(const std::string& where) {
+    uint64_t address = 0;
+    std::string error;
+    EXPECT_TRUE(debug::parse_location(session, where, address, error)) << error;
+    return address;
+  }
+
+  void TearDown() override { debug::session_close(session); }
+};
+
+TEST_F(DebugSession, StopsWhereAsked) {
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.name);
+    debug::session_delete_all(session);
+    load(kProgram);
+    for (const std::string spec : c.breakpoints) {
+      const size_t cut = spec.find(" if ");
+      debug::Condition condition;
+      std::string error;
+      if (cut != std::string::npos) {
+        ASSERT_TRUE(debug::parse_condition(spec.substr(cut + 4), condition, error)) << error;
+      }
+      uint32_t id = 0;
+      ASSERT_TRUE(debug::session_add_breakpoint(session, at(spec.substr(0, cut)), spec, condition, "", id));
+    }
+    const std::string watch = c.watch;
+    if (!watch.empty()) {
+      const size_t dots = watch.find("..");
+      uint32_t id = 0;
+      const uint64_t first = at(watch.substr(0, dots));
+      ASSERT_TRUE(
+          debug::session_add_watch(session, first, dots == std::string::npos ? first : at(watch.substr(dots + 2)), id));
+    }
+    debug::Stop stop;
+    for (const Motion& m : c.motions) {
+      const debug::ResumeRequest request{m.mode, m.count, *m.where != '\0' ? at(m.where) : 0};
+      ASSERT_TRUE(debug::session_resume(session, request, stop));
+    }
+    const Machine& machine = debug::session_machine(session);
+    EXPECT_EQ(stop.reason, c.reason);
+    if (c.reason != debug::StopReason::ended) {
+      EXPECT_EQ(machine.pc, at(c.pc));
+    }
+    EXPECT_EQ(machine.depth, c.depth);
+    EXPECT_EQ(machine.acc, c.acc);
+  }
+}
+
+TEST_F(DebugSession, EndedMachineResumesNoMoreAndWatchNamesItsWriter) {
+  load(kProgram);
+  uint32_t id = 0;
+  ASSERT_TRUE(debug::session_add_watch(session, at("slot"), at("slot"), id));
+  debug::Stop stop;
+  ASSERT_TRUE(debug::session_resume(session, {}, stop));
+  EXPECT_EQ(stop.writer, at("p.tasm:12"));
+  ASSERT_TRUE(debug::session_resume(session, {}, stop));
+  EXPECT_EQ(stop.reason, debug::StopReason::ended);
+  EXPECT_EQ(debug::session_machine(session).status, status_halted);
+  EXPECT_FALSE(debug::session_resume(session, {}, stop));
+  EXPECT_TRUE(debug::session_delete(session, id));
+  EXPECT_FALSE(debug::session_delete(session, id));
+}
+
+TEST_F(DebugSession, WaitsForKeysAndTakesThem) {
+  load("main:\n  sys -320004\n  sys -320002\n  halt\n");
+  debug::Stop stop;
+  ASSERT_TRUE(debug::session_resume(session, {}, stop));
+  EXPECT_EQ(stop.reason, debug::StopReason::key_wait);
+  ASSERT_TRUE(debug::session_resume(session, {}, stop));
+  EXPECT_EQ(stop.reason, debug::StopReason::key_wait);
+  EXPECT_EQ(stop.executed, 0u);
+  ASSERT_TRUE(debug::session_push_keys(session, {28}));
+  ASSERT_TRUE(debug::session_resume(session, {}, stop));
+  EXPECT_EQ(stop.reason, debug::StopReason::ended);
+  EXPECT_EQ(debug::session_machine(session).acc, 28);
+}
+
+TEST_F(DebugSession, PauseFromAnotherThreadStopsAnEndlessLoop) {
+  load("main:\n  jmp main\n");
+  session.pause_requested.store(1);
+  debug::Stop stop;
+  ASSERT_TRUE(debug::session_resume(session, {}, stop));
+  EXPECT_EQ(stop.reason, debug::StopReason::paused);
+  EXPECT_EQ(stop.executed, 0u);
+  std::thread pauser([this] { session.pause_requested.store(1); });
+  ASSERT_TRUE(debug::session_resume(session, {}, stop));
+  pauser.join();
+  EXPECT_EQ(stop.reason, debug::StopReason::paused);
+  EXPECT_EQ(debug::session_machine(session).status, status_ready);
+}
+
+TEST(DebugParse, ConditionsAndLocations) {
+  struct Text {
+    const char* text;
+    bool ok;
+  };
+  for (const Text t : {Text{"acc == 5", true},
+                       {"top 19 != nil", true},
+                       {"hits >= 0x10", true},
+                       {"depth <= -1", true},
+                       {"stack 20 > 1", false},
+                       {"acc = 5", false},
+                       {"pc == 5", false},
+                       {"acc ==", false},
+                       {"acc == 5 6", false},
+                       {"stack > 1", false}}) {
+    debug::Condition condition;
+    std::string error;
+    EXPECT_EQ(debug::parse_condition(t.text, condition, error), t.ok) << t.text;
+  }
+  debug::Condition nil_top;
+  std::string error;
+  ASSERT_TRUE(debug::parse_condition("top 3 == nil", nil_top, error));
+  Machine machine;
+  EXPECT_TRUE(debug::condition_holds(nil_top, machine, 0));
+  ASSERT_TRUE(debug::parse_condition("acc < 5", nil_top, error));
+  EXPECT_FALSE(debug::condition_holds(nil_top, machine, 0));  // NIL is not below anything
+}
+
+TEST_F(DebugSession, LocationNotations) {
+  load(kProgram);
+  for (const auto& [text, address] : std::vector<std::pair<const char*, uint64_t>>{{"216679", 216679},
+                                                                                   {"216_679", 216679},
+                                                                                   {"0x34E67", 216679},
+                                                                                   {"main", 216679},
+                                                                                   {"main+2", 216681},
+                                                                                   {"double-1", at("double") - 1},
+                                                                                   {"p.tasm:3", 216681},
+                                                                                   {"pc", 216679}}) {
+    EXPECT_EQ(at(text), address) << text;
+  }
+  for (const char* bad : {"64000000", "nowhere", "main+", "p.tasm:1", "p.tasm:x", "other.tasm:3", "0x", "_1"}) {
+    uint64_t address = 0;
+    std::string error;
+    EXPECT_FALSE(debug::parse_location(session, bad, address, error)) << bad;
+  }
+}
+
+}  // namespace
+}  // namespace quill::test

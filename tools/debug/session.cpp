@@ -1,0 +1,317 @@
+// The session steps the main machine itself, one machine_step at a time, instead of
+// starting the headless runner: every stop then falls exactly between two
+// instructions, and the host calls still run through the host state's hook (keys,
+// framebuffer, clock, fetch, and the cores on their own threads). The machine runs
+// unpaced; a sleep the program asks for is slept.
+#include "tools/debug/session.h"
+
+#include <cstring>
+
+#include "codec/tryte.h"
+#include "cpu/pacing.h"
+#include "cpu/step.h"
+#include "host/keyboard.h"
+#include "platform/clock.h"
+#include "tools/image/image_file.h"
+#include "tools/io/input_file.h"
+
+namespace quill::debug {
+namespace {
+
+enum class StepResult : uint8_t { ok, ended, key_wait };
+
+// One instruction as the main runner would run it, with its end rules. A key wait
+// or a sleep starts only with a host call that yields, so the lock and the clock
+// are looked at only after one.
+StepResult step_once(Session& session) {
+  Processor& processor = *session.host.processor;
+  Machine& machine = processor.machine;
+  HostState& host = processor.host;
+  if (machine_stopped(machine)) return StepResult::ended;
+  if (session.yielded) {
+    if (waiting_for_key(host)) return StepResult::key_wait;
+    for (uint64_t now = clock_now_ns(); now < host.wake_ns; now = clock_now_ns()) {
+      sleep_ms(static_cast<uint32_t>((host.wake_ns - now) / 1'000'000 + 1));
+    }
+    session.yielded = false;
+  }
+  if (machine_step(machine) == status_budget_reached) {
+    machine.status = status_ready;
+    session.yielded = true;
+  }
+  const EndCheck check = runner_end_check(false, false, host.halt_request, machine.status);
+  machine.status = check.status;
+  return check.ends ? StepResult::ended : StepResult::ok;
+}
+
+bool load_image(Session& session, const ProgramSource& program, std::string& error) {
+  HeadlessHost& host = session.host;
+  if (program.assembled) {
+    AsmResult result;
+    if (!assemble_file(program.path, AsmOptions{}, result)) {
+      error = result.errors.empty() ? program.path + ": cannot assemble" : format_error(result.errors.front());
+      return false;
+    }
+    if (result.image.size() > host.size || !source_map_from_result(result, session.map)) {
+      error = program.path + ": the program does not fit in memory";
+      return false;
+    }
+    for (uint64_t a = 0; a < result.image.size(); ++a) put_tryte(host.memory, a, result.image[a]);
+    fill_zero_trytes(host.memory + 3 * result.image.size(), host.size - result.image.size());
+    return true;
+  }
+  uint64_t trytes = 0;
+  if (!read_image_into(program.path, host.memory, host.size, trytes, error)) return false;
+  fill_zero_trytes(host.memory + 3 * trytes, host.size - trytes);
+  std::string text;
+  if (!program.map_path.empty()) {
+    if (!read_input_file(program.map_path, kTextInputLimitBytes, text, error)) return false;
+    if (!source_map_from_json(text, session.map, error)) {
+      error = program.map_path + ": " + error;
+      return false;
+    }
+  }
+  if (!program.symbols_path.empty()) {
+    if (!read_input_file(program.symbols_path, kTextInputLimitBytes, text, error)) return false;
+    if (!parse_symbols(text, session.map.labels, error)) {
+      error = program.symbols_path + ": " + error;
+      return false;
+    }
+  }
+  return true;
+}
+
+void snapshot(const Session& session, Watch& watch) {
+  const uint8_t* from = session.host.memory + 3 * watch.first;
+  watch.bytes.assign(from, from + 3 * (watch.last - watch.first + 1));
+}
+
+// The first watch whose trytes changed since it was last seen; its snapshot is renewed.
+const Watch* changed_watch(Session& session) {
+  for (Watch& watch : session.watches) {
+    if (std::memcmp(watch.bytes.data(), session.host.memory + 3 * watch.first, watch.bytes.size()) != 0) {
+      snapshot(session, watch);
+      return &watch;
+    }
+  }
+  return nullptr;
+}
+
+// The breakpoint at pc whose condition holds, counting a hit on every one there.
+const Breakpoint* breakpoint_hit(Session& session) {
+  const Machine& machine = session_machine(session);
+  const Breakpoint* hit = nullptr;
+  for (Breakpoint& b : session.breakpoints) {
+    if (b.address != machine.pc) continue;
+    b.hits += 1;
+    if (hit == nullptr && condition_holds(b.condition, machine, b.hits)) hit = &b;
+  }
+  return hit;
+}
+
+// The request is complete before the next instruction.
+bool request_done(const ResumeRequest& request, const Machine& machine, uint32_t start_depth, uint64_t executed) {
+  switch (request.mode) {
+    case Resume::step:
+      return executed >= request.count;
+    case Resume::next:
+      return machine.depth <= start_depth;
+    case Resume::finish:
+      return machine.depth < start_depth;
+    case Resume::until:
+      return machine.depth < start_depth || (machine.pc == request.target && machine.depth == start_depth);
+    case Resume::go:
+      break;
+  }
+  return false;
+}
+
+bool compare(int64_t left, Compare how, int64_t right) {
+  if (left == NIL || right == NIL) {  // NIL equals only NIL and is neither above nor below anything
+    return how == Compare::eq ? left == right : how == Compare::ne && left != right;
+  }
+  switch (how) {
+    case Compare::eq:
+      return left == right;
+    case Compare::ne:
+      return left != right;
+    case Compare::lt:
+      return left < right;
+    case Compare::le:
+      return left <= right;
+    case Compare::gt:
+      return left > right;
+    case Compare::ge:
+      return left >= right;
+  }
+  return false;
+}
+
+}  // namespace
+
+bool condition_holds(const Condition& condition, const Machine& machine, uint64_t hits) {
+  const ValueStack& stack = machine.frames[machine.depth].stacks[condition.stack % kStackCount];
+  int64_t value = 0;
+  switch (condition.subject) {
+    case Subject::none:
+      return true;
+    case Subject::acc:
+      value = machine.acc;
+      break;
+    case Subject::depth:
+      value = machine.depth;
+      break;
+    case Subject::hits:
+      value = static_cast<int64_t>(hits);
+      break;
+    case Subject::stack_count:
+      value = stack.count;
+      break;
+    case Subject::stack_top:
+      value = stack.count == 0 ? NIL : stack.values[stack.count - 1];
+      break;
+  }
+  return compare(value, condition.compare, condition.value);
+}
+
+bool session_load(Session& session, const ProgramSource& program, std::string& error) {
+  session_close(session);
+  if (!headless_create_unfilled(session.host, kMemoryTrytes)) {
+    error = "out of memory";
+    return false;
+  }
+  if (program.entry >= session.host.size || !load_image(session, program, error)) {
+    if (error.empty()) error = "the entry address lies outside memory";
+    session_close(session);
+    return false;
+  }
+  Processor& processor = *session.host.processor;
+  processor.machine.pc = program.entry;
+  processor.host.speed = 0;  // nothing else runs yet, so no lock is needed
+  session.program = program;
+  session.file_texts.assign(session.map.files.size(), std::string());
+  session.yielded = true;
+  for (Watch& watch : session.watches) snapshot(session, watch);
+  session.loaded = true;
+  return true;
+}
+
+void session_close(Session& session) {
+  headless_destroy(session.host);
+  session.map = SourceMap{};
+  session.file_texts.clear();
+  session.loaded = false;
+}
+
+bool session_add_breakpoint(Session& session, uint64_t address, const std::string& location, const Condition& condition,
+                            const std::string& condition_text, uint32_t& id) {
+  if (address >= kMemoryTrytes) return false;
+  id = session.next_id++;
+  session.breakpoints.push_back(Breakpoint{id, address, location, condition, condition_text, 0});
+  return true;
+}
+
+bool session_add_watch(Session& session, uint64_t first, uint64_t last, uint32_t& id) {
+  if (first > last || last >= kMemoryTrytes || last - first >= kWatchMaxTrytes || !session.loaded) return false;
+  id = session.next_id++;
+  session.watches.push_back(Watch{id, first, last, {}});
+  snapshot(session, session.watches.back());
+  return true;
+}
+
+bool session_delete(Session& session, uint32_t id) {
+  for (size_t k = 0; k < session.breakpoints.size(); ++k) {
+    if (session.breakpoints[k].id != id) continue;
+    session.breakpoints.erase(session.breakpoints.begin() + static_cast<std::ptrdiff_t>(k));
+    return true;
+  }
+  for (size_t k = 0; k < session.watches.size(); ++k) {
+    if (session.watches[k].id != id) continue;
+    session.watches.erase(session.watches.begin() + static_cast<std::ptrdiff_t>(k));
+    return true;
+  }
+  return false;
+}
+
+void session_delete_all(Session& session) {
+  session.breakpoints.clear();
+  session.watches.clear();
+}
+
+bool session_resume(Session& session, const ResumeRequest& request, Stop& stop) {
+  Machine& machine = session_machine(session);
+  if (!session.loaded || machine_stopped(machine)) return false;
+  stop = Stop{};
+  const uint32_t start_depth = machine.depth;
+  for (;;) {
+    if (session.pause_requested.load(std::memory_order_relaxed) != 0) {
+      session.pause_requested.exchange(0);
+      stop.reason = StopReason::paused;
+      return true;
+    }
+    if (stop.executed > 0) {
+      if (!session.breakpoints.empty()) {
+        if (const Breakpoint* hit = breakpoint_hit(session)) {
+          stop.reason = StopReason::breakpoint;
+          stop.id = hit->id;
+          return true;
+        }
+      }
+      if (request_done(request, machine, start_depth, stop.executed)) return true;
+    }
+    const uint64_t pc = machine.pc;
+    const StepResult result = step_once(session);
+    if (result == StepResult::key_wait) {
+      stop.reason = StopReason::key_wait;
+      return true;
+    }
+    stop.executed += 1;
+    if (!session.watches.empty()) {
+      if (const Watch* watch = changed_watch(session)) {
+        stop.reason = StopReason::watch;
+        stop.id = watch->id;
+        stop.writer = pc;
+        return true;
+      }
+    }
+    if (result == StepResult::ended) {
+      stop.reason = StopReason::ended;
+      return true;
+    }
+  }
+}
+
+bool session_push_keys(Session& session, const std::vector<int64_t>& codes) {
+  for (const int64_t code : codes) {
+    if (!headless_push_key(session.host, code)) return false;
+  }
+  return true;
+}
+
+std::string session_name(const Session& session, uint64_t address) {
+  if (session.map.labels.empty() && session.map.spans.empty()) return "";
+  return source_map_name(session.map, address);
+}
+
+bool session_source_line(Session& session, uint32_t file, uint32_t line, std::string& text) {
+  if (file >= session.map.files.size() || line == 0) return false;
+  std::string& whole = session.file_texts[file];
+  if (whole.empty()) {
+    std::string error;
+    if (!read_input_file(session.map.files[file], kTextInputLimitBytes, whole, error)) return false;
+  }
+  size_t start = 0;
+  for (uint32_t k = 1; k < line; ++k) {
+    start = whole.find('\n', start);
+    if (start == std::string::npos) return false;
+    start += 1;
+  }
+  if (start >= whole.size()) return false;
+  size_t end = whole.find('\n', start);
+  if (end == std::string::npos) end = whole.size();
+  if (end > start && whole[end - 1] == '\r') end -= 1;
+  text = whole.substr(start, end - start);
+  return true;
+}
+
+}  // namespace quill::debug
