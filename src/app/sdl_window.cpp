@@ -114,7 +114,13 @@ void show_final_title(Emulator& emulator) {
   emulator_report_failure(emulator);
 }
 
+// The modifiers held at the last key press, the one that typed the text that
+// follows it. SDL_GetModState would tell the state after every event read so far,
+// and a whole Ctrl+1 (press and release) can be read before its text is handled.
+uint16_t typing_modifiers = KMOD_NONE;
+
 void press_key(Emulator& emulator, const SDL_KeyboardEvent& key) {
+  typing_modifiers = key.keysym.mod;
   const KeyPress press =
       translate_key_press(key_from_sdl(key.keysym.sym, key.keysym.mod), modifiers_from_sdl(key.keysym.mod));
   if (press.action == KeyAction::push) (void)processor_push_key(emulator.processor, press.code);
@@ -123,7 +129,7 @@ void press_key(Emulator& emulator, const SDL_KeyboardEvent& key) {
 
 // Text typed with Alt or Ctrl held is a key combination, not typing.
 void type_text(Emulator& emulator, const SDL_TextInputEvent& text) {
-  if (typing_silenced(SDL_GetModState())) return;
+  if (typing_silenced(typing_modifiers)) return;
   int64_t codes[SDL_TEXTINPUTEVENT_TEXT_SIZE];
   const size_t count = translate_typed_text(text.text, codes, SDL_TEXTINPUTEVENT_TEXT_SIZE);
   for (size_t i = 0; i < count; ++i) (void)processor_push_key(emulator.processor, codes[i]);
