@@ -5,13 +5,16 @@
 #include <cstring>
 #include <new>
 #include <string>
+#include <vector>
 
+#include "app/failure_report.h"
 #include "app/window.h"
 #include "codec/image_files.h"
 #include "platform/file_open.h"
 #include "platform/memory_block.h"
 #include "runner/headless.h"
 #include "tools/image/image_file.h"
+#include "tools/io/input_file.h"
 
 namespace quill {
 namespace {
@@ -143,7 +146,35 @@ int emulator_finish(Emulator& emulator, bool closed_normally) {
   return 1;
 }
 
+// The labels of the first symbol file found beside the image; none when there is
+// no readable one (the failure line then gives the bare address).
+std::vector<AsmLabel> labels_beside_image(const Emulator& emulator) {
+  std::vector<std::string> images;
+  if (emulator.folder[0] != '\0') {
+    images = {std::string(emulator.folder) + kTritFileName, std::string(emulator.folder) + kTextFileName};
+  } else if (emulator.options.target != nullptr) {
+    images = {emulator.options.target};
+  }
+  for (const std::string& image : images) {
+    std::string text, error;
+    std::vector<AsmLabel> labels;
+    if (read_input_file(symbol_path_beside(image), kTextInputLimitBytes, text, error) &&
+        parse_symbols(text, labels, error)) {
+      return labels;
+    }
+  }
+  return {};
+}
+
 }  // namespace
+
+void emulator_report_failure(const Emulator& emulator) {
+  const Machine& machine = emulator.processor.machine;
+  if (!status_is_failure(machine.status)) return;
+  const std::string place = name_address(labels_beside_image(emulator), machine.pc);
+  std::fprintf(stderr, "%s\n", failure_line(machine.status, machine.pc, machine.executed, place).c_str());
+  std::fflush(stderr);
+}
 
 bool emulator_save(Emulator& emulator) {
   processor_join(emulator.processor);

@@ -35,6 +35,12 @@ struct Emulator {
 // thread; also when the window system is gone.
 [[nodiscard]] bool emulator_save(Emulator& emulator);
 
+// After the runner ended: when the program failed, one line on standard error
+// saying how and where, with the nearest label from a symbol file beside the image
+// (NAME.sym for the IMAGE NAME.ext; memory_trits.sym or memory_tambrisk.sym in a
+// folder). Read now, so a program re-assembled meanwhile is named right. First thread.
+void emulator_report_failure(const Emulator& emulator);
+
 // Runs the application from the command line (UTF-8 or the system's code page, as
 // the backend's file calls take them) to the saved memory; returns the exit code:
 // 0 at the end of a normal run whose memory was saved (or was not to be saved),

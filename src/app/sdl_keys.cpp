@@ -4,7 +4,38 @@
 
 namespace quill {
 
-Key key_from_sdl(int32_t keycode) {
+namespace {
+
+// The keypad's navigation keys, which SDL reports by their digit whatever NumLock says.
+Key keypad_navigation(int32_t keycode) {
+  switch (keycode) {
+    case SDLK_KP_4:
+      return Key::left;
+    case SDLK_KP_6:
+      return Key::right;
+    case SDLK_KP_8:
+      return Key::up;
+    case SDLK_KP_2:
+      return Key::down;
+    case SDLK_KP_7:
+      return Key::home;
+    case SDLK_KP_1:
+      return Key::end;
+    case SDLK_KP_PERIOD:
+    case SDLK_KP_DECIMAL:
+      return Key::del;
+    default:
+      return Key::other;  // PgUp, PgDn, Insert and the centre key have no code
+  }
+}
+
+}  // namespace
+
+Key key_from_sdl(int32_t keycode, uint32_t modifiers) {
+  if ((modifiers & KMOD_NUM) == 0) {
+    const Key navigation = keypad_navigation(keycode);
+    if (navigation != Key::other) return navigation;
+  }
   switch (keycode) {
     case SDLK_RETURN:
     case SDLK_KP_ENTER:
@@ -43,9 +74,12 @@ Key key_from_sdl(int32_t keycode) {
 }
 
 KeyModifiers modifiers_from_sdl(uint32_t modifiers) {
-  return KeyModifiers{(modifiers & KMOD_CTRL) != 0, (modifiers & KMOD_SHIFT) != 0, typing_with_alt(modifiers)};
+  return KeyModifiers{(modifiers & KMOD_CTRL) != 0, (modifiers & KMOD_SHIFT) != 0, (modifiers & KMOD_LALT) != 0};
 }
 
-bool typing_with_alt(uint32_t modifiers) { return (modifiers & KMOD_LALT) != 0; }
+bool typing_silenced(uint32_t modifiers) {
+  const bool alt_gr = (modifiers & (KMOD_RALT | KMOD_MODE)) != 0;  // the right Alt is AltGr on many layouts
+  return (modifiers & KMOD_LALT) != 0 || ((modifiers & KMOD_CTRL) != 0 && !alt_gr);
+}
 
 }  // namespace quill

@@ -14,6 +14,7 @@
 #include "app/picture_layout.h"
 #include "app/sdl_keys.h"
 #include "app/window.h"
+#include "app/window_icon.h"
 #include "app/window_title.h"
 #include "app/x_display_lost.h"
 #include "host/framebuffer.h"
@@ -66,6 +67,17 @@ bool shows_on_screen(const char* driver) {
 
 SDL_Window* sdl_window(const Emulator& emulator) { return static_cast<SDL_Window*>(emulator.window); }
 
+// Without an icon the window would show the desktop's generic one; SDL copies the surface.
+void set_icon(SDL_Window* window) {
+  uint32_t pixels[kIconSide * kIconSide];
+  draw_window_icon(pixels);
+  const int side = static_cast<int>(kIconSide);
+  SDL_Surface* icon = SDL_CreateRGBSurfaceWithFormatFrom(pixels, side, side, 32, side * 4, SDL_PIXELFORMAT_ARGB8888);
+  if (icon == nullptr) return;
+  SDL_SetWindowIcon(window, icon);
+  SDL_FreeSurface(icon);
+}
+
 // Copies the framebuffer under the lock and draws it, scaled and centred, outside
 // it. When the window surface or the canvas cannot be had nothing is drawn and
 // painted_frame stays, so the next tick tries again.
@@ -99,17 +111,25 @@ void show_final_title(Emulator& emulator) {
   char title[kTitleCapacity];
   format_final_title(emulator.processor.stop_requested.load() != 0, emulator.processor.machine.status, title);
   SDL_SetWindowTitle(sdl_window(emulator), title);
+  emulator_report_failure(emulator);
 }
 
+// The modifiers held at the last key press, the one that typed the text that
+// follows it. SDL_GetModState would tell the state after every event read so far,
+// and a whole Ctrl+1 (press and release) can be read before its text is handled.
+uint16_t typing_modifiers = KMOD_NONE;
+
 void press_key(Emulator& emulator, const SDL_KeyboardEvent& key) {
-  const KeyPress press = translate_key_press(key_from_sdl(key.keysym.sym), modifiers_from_sdl(key.keysym.mod));
+  typing_modifiers = key.keysym.mod;
+  const KeyPress press =
+      translate_key_press(key_from_sdl(key.keysym.sym, key.keysym.mod), modifiers_from_sdl(key.keysym.mod));
   if (press.action == KeyAction::push) (void)processor_push_key(emulator.processor, press.code);
   if (press.action == KeyAction::stop) processor_request_stop(emulator.processor);
 }
 
-// Text typed with Alt held is a system key combination, not typing.
+// Text typed with Alt or Ctrl held is a key combination, not typing.
 void type_text(Emulator& emulator, const SDL_TextInputEvent& text) {
-  if (typing_with_alt(SDL_GetModState())) return;
+  if (typing_silenced(typing_modifiers)) return;
   int64_t codes[SDL_TEXTINPUTEVENT_TEXT_SIZE];
   const size_t count = translate_typed_text(text.text, codes, SDL_TEXTINPUTEVENT_TEXT_SIZE);
   for (size_t i = 0; i < count; ++i) (void)processor_push_key(emulator.processor, codes[i]);
@@ -179,6 +199,7 @@ bool window_open(Emulator& emulator) {
     return false;
   }
   SDL_SetWindowMinimumSize(window, static_cast<int>(kPictureWidth), static_cast<int>(kPictureHeight));
+  set_icon(window);
   emulator.window = window;
   display_owner = &emulator;
   if (SDL_strcmp(SDL_GetCurrentVideoDriver(), "x11") == 0) call_on_lost_display(on_display_lost);

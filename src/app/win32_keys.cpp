@@ -46,4 +46,6 @@ KeyModifiers modifiers_from_key_state(int16_t control_state, int16_t shift_state
   return modifiers;
 }
 
+bool typing_with_ctrl(int16_t control_state, int16_t menu_state) { return control_state < 0 && menu_state >= 0; }
+
 }  // namespace quill

@@ -16,4 +16,9 @@ namespace quill {
 // combinations arrive as WM_SYSKEYDOWN, which is left to the system.
 [[nodiscard]] KeyModifiers modifiers_from_key_state(int16_t control_state, int16_t shift_state);
 
+// True when a WM_CHAR arriving with these GetKeyState results for VK_CONTROL and
+// VK_MENU comes from a Ctrl combination, which types nothing (Ctrl+Space is no
+// space). Ctrl with Alt is AltGr, which types.
+[[nodiscard]] bool typing_with_ctrl(int16_t control_state, int16_t menu_state);
+
 }  // namespace quill

@@ -10,6 +10,7 @@
 #include "app/picture_layout.h"
 #include "app/win32_keys.h"
 #include "app/window.h"
+#include "app/window_icon.h"
 #include "app/window_title.h"
 #include "host/framebuffer.h"
 
@@ -24,6 +25,30 @@ constexpr UINT kRepaintPeriodMs = 16;
 constexpr UINT kRunnerEndedMessage = WM_APP;
 
 HWND window_handle(const Emulator& emulator) { return static_cast<HWND>(emulator.window); }
+
+// The icon made from the shared pixels, so no resource file is compiled in; kept
+// until the window system closes.
+HICON window_icon = nullptr;
+
+HICON make_icon() {
+  uint32_t pixels[kIconSide * kIconSide];
+  draw_window_icon(pixels);
+  const int side = static_cast<int>(kIconSide);
+  HBITMAP colour = CreateBitmap(side, side, 1, 32, pixels);
+  uint8_t opaque[kIconSide * kIconSide / 8] = {};  // an all-zero mask: every pixel drawn
+  HBITMAP mask = CreateBitmap(side, side, 1, 1, opaque);
+  HICON icon = nullptr;
+  if (colour != nullptr && mask != nullptr) {
+    ICONINFO info{};
+    info.fIcon = TRUE;
+    info.hbmMask = mask;
+    info.hbmColor = colour;
+    icon = CreateIconIndirect(&info);  // copies both bitmaps
+  }
+  if (colour != nullptr) (void)DeleteObject(colour);
+  if (mask != nullptr) (void)DeleteObject(mask);
+  return icon;
+}
 
 // The display copy as a device-independent bitmap: 32-bit pixels, rows top-down
 // (the negative height), so pixel y * 500 + x is row y from the top.
@@ -80,6 +105,7 @@ void show_final_title(Emulator& emulator, HWND window) {
   format_final_title(emulator.processor.stop_requested.load() != 0, emulator.processor.machine.status, title);
   (void)SetWindowTextA(window, title);
   (void)InvalidateRect(window, nullptr, FALSE);
+  emulator_report_failure(emulator);
 }
 
 // True when the key means something to the machine (or is F12): then the message
@@ -93,8 +119,19 @@ bool press_key(Emulator& emulator, WPARAM virtual_key) {
 }
 
 void type_unit(Emulator& emulator, WPARAM unit) {
+  if (typing_with_ctrl(GetKeyState(VK_CONTROL), GetKeyState(VK_MENU))) return;
   const int64_t code = translate_typed_unit(static_cast<char16_t>(unit));
   if (code != kNoKeyCode) (void)processor_push_key(emulator.processor, code);
+}
+
+// The session ends (log-off, shut-down): the system ends the process soon after
+// WM_ENDSESSION returns, so the memory is saved now, as a close saves it, and the
+// process ends with a close's exit code.
+[[noreturn]] void end_session(Emulator& emulator) {
+  const bool saved = emulator_save(emulator);
+  if (!saved) std::fprintf(stderr, "%s\n", kSaveFailureMessage);
+  std::fflush(stderr);
+  ExitProcess(saved ? 0 : 1);
 }
 
 LRESULT handle_message(Emulator& emulator, HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
@@ -112,6 +149,11 @@ LRESULT handle_message(Emulator& emulator, HWND window, UINT message, WPARAM wpa
     case WM_CLOSE:
       processor_request_quit(emulator.processor);
       (void)DestroyWindow(window);
+      return 0;
+    case WM_QUERYENDSESSION:
+      return TRUE;  // never holds the session up: WM_ENDSESSION saves
+    case WM_ENDSESSION:
+      if (wparam != FALSE) end_session(emulator);
       return 0;
     case WM_ERASEBKGND:
       return 1;  // painting covers the whole client area
@@ -208,6 +250,11 @@ bool window_open(Emulator& emulator) {
     return false;
   }
   emulator.window = window;
+  window_icon = make_icon();
+  if (window_icon != nullptr) {
+    (void)SendMessageW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(window_icon));
+    (void)SendMessageW(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(window_icon));
+  }
   if (emulator.options.fullscreen) make_fullscreen(window);
   return true;
 }
@@ -239,6 +286,9 @@ void window_destroy(Emulator& emulator) {
   if (window != nullptr && IsWindow(window)) (void)DestroyWindow(window);
 }
 
-void window_system_close() {}
+void window_system_close() {
+  if (window_icon != nullptr) (void)DestroyIcon(window_icon);
+  window_icon = nullptr;
+}
 
 }  // namespace quill

@@ -36,20 +36,49 @@ TEST(SdlKeys, EventsMeasuredUnderXBecomeTheirKeyCodes) {
       {SDLK_RETURN, KMOD_RALT, KeyAction::push, 100},  // AltGr on many layouts
       {SDLK_F1, KMOD_NONE, KeyAction::ignored, kNoKeyCode},
       {SDLK_a, KMOD_LCTRL, KeyAction::ignored, kNoKeyCode},
+      // The keypad: with NumLock off its navigation keys are the main ones; with it
+      // on, and for the keys without a code, the digits arrive as text.
+      {SDLK_KP_7, KMOD_NONE, KeyAction::push, 108},
+      {SDLK_KP_1, KMOD_CAPS, KeyAction::push, 109},
+      {SDLK_KP_4, KMOD_NONE, KeyAction::push, 102},
+      {SDLK_KP_6, KMOD_LCTRL, KeyAction::push, 103},
+      {SDLK_KP_8, KMOD_NONE, KeyAction::push, 104},
+      {SDLK_KP_2, KMOD_NONE, KeyAction::push, 105},
+      {SDLK_KP_PERIOD, KMOD_NONE, KeyAction::push, 106},
+      {SDLK_KP_7, KMOD_NUM, KeyAction::ignored, kNoKeyCode},
+      {SDLK_KP_PERIOD, KMOD_NUM | KMOD_SHIFT, KeyAction::ignored, kNoKeyCode},
+      {SDLK_KP_9, KMOD_NONE, KeyAction::ignored, kNoKeyCode},
+      {SDLK_KP_0, KMOD_NONE, KeyAction::ignored, kNoKeyCode},
+      {SDLK_KP_5, KMOD_NONE, KeyAction::ignored, kNoKeyCode},
+      {SDLK_KP_ENTER, KMOD_NUM, KeyAction::push, 100},
+      {SDLK_KP_8, KMOD_LALT, KeyAction::ignored, kNoKeyCode},
   };
   for (const Case& c : cases) {
-    const KeyPress press = translate_key_press(key_from_sdl(c.sym), modifiers_from_sdl(c.mod));
+    const KeyPress press = translate_key_press(key_from_sdl(c.sym, c.mod), modifiers_from_sdl(c.mod));
     EXPECT_EQ(press.action, c.action) << std::hex << c.sym << " mod " << c.mod;
     EXPECT_EQ(press.code, c.code) << std::hex << c.sym << " mod " << c.mod;
   }
 }
 
-TEST(SdlKeys, OnlyTheLeftAltSilencesTyping) {
-  EXPECT_TRUE(typing_with_alt(KMOD_LALT));
-  EXPECT_TRUE(typing_with_alt(KMOD_LALT | KMOD_LSHIFT));
-  EXPECT_FALSE(typing_with_alt(KMOD_RALT));
-  EXPECT_FALSE(typing_with_alt(KMOD_MODE));
-  EXPECT_FALSE(typing_with_alt(KMOD_SHIFT | KMOD_CAPS));
+// The left Alt, and Ctrl without AltGr, make typed text a key combination.
+TEST(SdlKeys, TypingSilencedByTheLeftAltAndByCtrl) {
+  const struct {
+    uint32_t mod;
+    bool silenced;
+  } cases[] = {
+      {KMOD_LALT, true},
+      {KMOD_LALT | KMOD_LSHIFT, true},
+      {KMOD_RALT, false},
+      {KMOD_MODE, false},
+      {KMOD_SHIFT | KMOD_CAPS, false},
+      {KMOD_NONE, false},
+      {KMOD_LCTRL, true},
+      {KMOD_RCTRL | KMOD_SHIFT, true},
+      {KMOD_LCTRL | KMOD_RALT, false},  // AltGr with Ctrl, as Windows reports AltGr
+      {KMOD_RCTRL | KMOD_MODE, false},
+      {KMOD_LCTRL | KMOD_LALT, true},
+  };
+  for (const auto& c : cases) EXPECT_EQ(typing_silenced(c.mod), c.silenced) << std::hex << c.mod;
 }
 
 }  // namespace

@@ -53,5 +53,18 @@ TEST(Win32Keys, VirtualKeysBecomeTheirKeyCodes) {
   }
 }
 
+// Keypad keys with NumLock off arrive as the main keys' virtual keys already.
+TEST(Win32Keys, CtrlWithoutAltSilencesTyping) {
+  const struct {
+    int16_t control;
+    int16_t menu;
+    bool silenced;
+  } cases[] = {
+      {kUp, kUp, false},     {kDown, kUp, true},     {kDown | kToggled, kToggled, true},
+      {kDown, kDown, false}, {kToggled, kUp, false}, {kUp, kDown, false},
+  };
+  for (const auto& c : cases) EXPECT_EQ(typing_with_ctrl(c.control, c.menu), c.silenced) << c.control << " " << c.menu;
+}
+
 }  // namespace
 }  // namespace quill

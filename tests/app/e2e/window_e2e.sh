@@ -105,12 +105,20 @@ if poll 60 find_window; then
     fail "client area is not 1000x640"
   poll 30 picture_shown || fail "picture: got '$(pixels_at "${EXPECTED_POINTS[@]}")'"
   title_is Quillomar || fail "title while running is not 'Quillomar'"
+  xprop -id "$window" _NET_WM_ICON | grep -q "Icon (32 x 32)" || fail "the window has no 32 x 32 icon"
+  xprop -id "$window" WM_NORMAL_HINTS | grep -q "minimum size: 500 by 320" ||
+    fail "the window may shrink below the picture: $(xprop -id "$window" WM_NORMAL_HINTS)"
   # A click gives the window the keyboard.
   xdotool mousemove --window "$window" 500 300 click 1
   poll 5 test "$(xdotool getwindowfocus 2>/dev/null)" = "$window" || fail "a click did not focus the window"
-  # '#' has no code, Alt+x is a system key and F10 does nothing: none may reach the program.
+  # '#' has no code, Alt+x is a system key, Ctrl with a character key types nothing
+  # and F10 does nothing: none may reach the program. The keypad's keys, with NumLock
+  # off as Xvfb starts, are the main Home, Delete, Up and End.
   xdotool type --delay 30 a
-  for key in shift+a numbersign alt+x Left ctrl+s F10 shift+Return Return; do xdotool key "$key"; sleep 0.05; done
+  for key in shift+a numbersign alt+x ctrl+1 ctrl+period ctrl+space Left KP_Home KP_Delete KP_Up KP_End ctrl+s F10 \
+    shift+Return Return; do
+    xdotool key "$key"; sleep 0.05
+  done
   expect_title "Quillomar - halted"
   "$SEND_CLOSE" "$window" || fail "could not send WM_DELETE_WINDOW"
   wait_exit 120; [ "$rc" = 0 ] || fail "exit code $rc after closing"
@@ -193,9 +201,28 @@ cmp -s "$image" "$exe/memory_tambrisk.txt" && [ "$(listing "$exe")" = "memory_ta
   fail "the executable's folder changed: $(listing "$exe")"
 cmp -s "$image" "$work/prog.tern" || fail "the IMAGE changed"
 
+note "a failing program: the title as ever, and one line on standard error naming the nearest label"
+"$QUILL" asm "$PROGRAM" -o "$work/fails.tern" --symbols "$work/fails.sym" || fail "cannot assemble with symbols"
+start_app "$exe" --scale 1 "$work/fails.tern"
+if poll 60 find_window && poll 30 picture_shown_at_scale_one; then
+  xdotool mousemove --window "$window" 250 160 click 1 type b
+  expect_title "Quillomar - invalid destination"
+  poll 10 grep -q "stopped" "$work/err.txt"
+  [ "$(grep -c stopped "$work/err.txt")" = 1 ] && grep -Eqx "quillomar: stopped: invalid destination at pc [0-9]+ in wrong\+[0-9]+ \(after [0-9]+ instructions\)" \
+    "$work/err.txt" || fail "failure line: $(cat "$work/err.txt")"
+  kill -TERM "$app_pid" 2>/dev/null
+  wait_exit 120; [ "$rc" = 0 ] || fail "exit code $rc after a failed program"
+else
+  fail "failing program: no window"; wait_exit 1
+fi
+
 note "F12 and then the close button: exit code 0, every time"
-for round in 1 2 3 4 5; do
-  start_app "$exe" "$machine"
+# Five rounds save the folder; the other fifteen run the IMAGE, which saves nothing:
+# the close races the window's end just the same, without writing 256 MB each time.
+for round in $(seq 20); do
+  target=$machine
+  [ "$round" -gt 5 ] && target=$work/prog.tern
+  start_app "$exe" "$target"
   if poll 60 find_window && poll 30 picture_shown; then
     xdotool mousemove --window "$window" 500 300 click 1 key F12
     expect_title "Quillomar - processor stopped (F12)"

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # quillomar.exe under Wine on a private Xvfb server: the picture scaled into the
 # 1000 x 640 client area, keys typed through X reaching the program, the final
-# title, F12, and closing (Alt+F4, which the system turns into WM_CLOSE) saving
-# both memory files with exit code 0.
+# title, F12, and closing (Alt+F4, which the system turns into WM_CLOSE) or the
+# session's end saving both memory files with exit code 0.
 # Usage: window_e2e.sh QUILLOMAR_EXE QUILL_EXE PROGRAM.tasm
 # Exit 0 passed, 1 failed, 77 skipped (no Xvfb or X tools).
 set -u
@@ -75,7 +75,7 @@ start_app
 poll 60 find_window || { fail "no window"; cat "$work/err.txt"; exit 1; }
 poll 20 picture_shown || fail "picture: $(pixels_at "${POINTS[@]}")"
 xdotool windowfocus --sync "$window"
-for key in a A Left ctrl+s shift+Return Return; do
+for key in a A ctrl+1 ctrl+space Left KP_Home KP_Delete KP_Up KP_End ctrl+s shift+Return Return; do
   xdotool key "$key"
   sleep 0.2
 done
@@ -98,6 +98,29 @@ done
 expect_title "Quillomar - processor stopped (F12)"
 close_and_wait
 [ -s "$run/memory_trits.txt" ] || fail "not saved after F12"
+
+echo "-- a failing program names its label on standard error; the session's end saves like a close"
+(cd "$run" && wine "$QUILL" asm "$PROGRAM" -o memory_trits.txt --symbols memory_trits.sym </dev/null >/dev/null 2>&1) ||
+  fail "cannot assemble with symbols"
+start_app
+poll 60 find_window || { fail "no window"; exit 1; }
+poll 20 picture_shown || fail "picture: $(pixels_at "${POINTS[@]}")"
+for _ in 1 2 3; do
+  xdotool windowfocus --sync "$window" key b
+  poll 10 title_is "Quillomar - invalid destination" && break
+done
+expect_title "Quillomar - invalid destination"
+poll 10 grep -q "stopped" "$work/err.txt"
+grep -Eq "^quillomar: stopped: invalid destination at pc [0-9]+ in wrong\+[0-9]+ \(after [0-9]+ instructions\).?$" \
+  "$work/err.txt" || fail "failure line: $(cat "$work/err.txt")"
+rm -f "$run/memory_trits.txt"
+wine wineboot --end-session </dev/null >/dev/null 2>&1
+poll 60 app_ended || fail "quillomar.exe did not end with the session"
+wait "$app_pid"
+rc=$?
+app_pid=""
+[ "$rc" = 0 ] || { fail "exit code $rc at the end of the session"; cat "$work/err.txt"; }
+[ "$(stat -c %s "$run/memory_trits.txt" 2>/dev/null)" = 192000000 ] || fail "not saved at the end of the session"
 
 [ $failures -eq 0 ] && echo "passed" && exit 0
 exit 1
