@@ -84,35 +84,7 @@ void show_final_title(Emulator& emulator, HWND window) {
   (void)InvalidateRect(window, nullptr, FALSE);
 }
 
-// Where the window was before it went full screen, to go back there; one window a process.
-WINDOWPLACEMENT windowed_placement{sizeof(WINDOWPLACEMENT)};
-bool is_fullscreen = false;
-
-// Full screen is a borderless window over the whole monitor.
-void make_fullscreen(HWND window) {
-  MONITORINFO monitor{};
-  monitor.cbSize = sizeof monitor;
-  if (GetMonitorInfoW(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &monitor) == 0) return;
-  if (GetWindowPlacement(window, &windowed_placement) == 0) return;
-  const LONG_PTR visible = IsWindowVisible(window) != 0 ? WS_VISIBLE : 0;
-  (void)SetWindowLongPtrW(window, GWL_STYLE, WS_POPUP | visible);
-  const RECT& area = monitor.rcMonitor;
-  (void)SetWindowPos(window, HWND_TOP, area.left, area.top, area.right - area.left, area.bottom - area.top,
-                     SWP_FRAMECHANGED | SWP_NOOWNERZORDER);
-  is_fullscreen = true;
-}
-
-void toggle_fullscreen(HWND window) {
-  if (!is_fullscreen) {
-    make_fullscreen(window);
-    return;
-  }
-  (void)SetWindowLongPtrW(window, GWL_STYLE, WS_OVERLAPPEDWINDOW | WS_VISIBLE);
-  (void)SetWindowPlacement(window, &windowed_placement);
-  (void)SetWindowPos(window, nullptr, 0, 0, 0, 0,
-                     SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOOWNERZORDER | SWP_FRAMECHANGED);
-  is_fullscreen = false;
-}
+void toggle_fullscreen(HWND window);  // below, with the window's set-up
 
 // After a restart the title is the running one again and the black picture is
 // painted; a restart that lost the machine ends the loop without a save.
@@ -235,6 +207,37 @@ bool register_window_class(HINSTANCE instance) {
   window_class.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
   window_class.lpszClassName = kClassName;
   return RegisterClassW(&window_class) != 0;
+}
+
+// Where the window was before it went full screen, to go back there; one window a process.
+WINDOWPLACEMENT windowed_placement{};
+bool is_fullscreen = false;
+
+// Full screen is a borderless window over the whole monitor.
+void make_fullscreen(HWND window) {
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof monitor;
+  if (GetMonitorInfoW(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &monitor) == 0) return;
+  windowed_placement.length = sizeof windowed_placement;
+  if (GetWindowPlacement(window, &windowed_placement) == 0) return;
+  const LONG_PTR visible = IsWindowVisible(window) != 0 ? WS_VISIBLE : 0;
+  (void)SetWindowLongPtrW(window, GWL_STYLE, WS_POPUP | visible);
+  const RECT& area = monitor.rcMonitor;
+  (void)SetWindowPos(window, HWND_TOP, area.left, area.top, area.right - area.left, area.bottom - area.top,
+                     SWP_FRAMECHANGED | SWP_NOOWNERZORDER);
+  is_fullscreen = true;
+}
+
+void toggle_fullscreen(HWND window) {
+  if (!is_fullscreen) {
+    make_fullscreen(window);
+    return;
+  }
+  (void)SetWindowLongPtrW(window, GWL_STYLE, WS_OVERLAPPEDWINDOW | WS_VISIBLE);
+  (void)SetWindowPlacement(window, &windowed_placement);
+  (void)SetWindowPos(window, nullptr, 0, 0, 0, 0,
+                     SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOOWNERZORDER | SWP_FRAMECHANGED);
+  is_fullscreen = false;
 }
 
 }  // namespace

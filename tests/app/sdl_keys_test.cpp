@@ -3,6 +3,8 @@
 #include <SDL_keyboard.h>
 #include <gtest/gtest.h>
 
+#include "app/person_keys.h"
+
 namespace quill {
 namespace {
 
@@ -50,6 +52,14 @@ TEST(SdlKeys, OnlyTheLeftAltSilencesTyping) {
   EXPECT_FALSE(typing_with_alt(KMOD_RALT));
   EXPECT_FALSE(typing_with_alt(KMOD_MODE));
   EXPECT_FALSE(typing_with_alt(KMOD_SHIFT | KMOD_CAPS));
+}
+
+TEST(SdlKeys, FunctionKeysForThePerson) {
+  EXPECT_EQ(person_key(key_from_sdl(SDLK_F2), modifiers_from_sdl(KMOD_NONE)), PersonKey::screenshot);
+  EXPECT_EQ(person_key(key_from_sdl(SDLK_F5), modifiers_from_sdl(KMOD_LCTRL)), PersonKey::restart);
+  EXPECT_EQ(person_key(key_from_sdl(SDLK_F11), modifiers_from_sdl(KMOD_RALT)), PersonKey::fullscreen);
+  EXPECT_EQ(person_key(key_from_sdl(SDLK_F5), modifiers_from_sdl(KMOD_LALT)), PersonKey::none);
+  EXPECT_EQ(person_key(key_from_sdl(SDLK_F1), modifiers_from_sdl(KMOD_NONE)), PersonKey::none);
 }
 
 }  // namespace

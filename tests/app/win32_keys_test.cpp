@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include "app/person_keys.h"
+
 namespace quill {
 namespace {
 
@@ -51,6 +53,13 @@ TEST(Win32Keys, VirtualKeysBecomeTheirKeyCodes) {
     EXPECT_EQ(press.action, c.action) << std::hex << c.virtual_key << " ctrl " << c.control << " shift " << c.shift;
     EXPECT_EQ(press.code, c.code) << std::hex << c.virtual_key << " ctrl " << c.control << " shift " << c.shift;
   }
+}
+
+TEST(Win32Keys, FunctionKeysForThePerson) {
+  EXPECT_EQ(person_key(key_from_virtual_key(VK_F2), modifiers_from_key_state(kUp, kUp)), PersonKey::screenshot);
+  EXPECT_EQ(person_key(key_from_virtual_key(VK_F5), modifiers_from_key_state(kDown, kUp)), PersonKey::restart);
+  EXPECT_EQ(person_key(key_from_virtual_key(VK_F11), modifiers_from_key_state(kUp, kDown)), PersonKey::fullscreen);
+  EXPECT_EQ(person_key(key_from_virtual_key(VK_F1), modifiers_from_key_state(kUp, kUp)), PersonKey::none);
 }
 
 }  // namespace
