@@ -11,11 +11,15 @@ const char kAppHelp[] =
     "beside the executable and saves them there at the close. FOLDER is a folder holding\n"
     "memory_trits.txt or memory_tambrisk.txt, saved back there the same way. IMAGE is a\n"
     "text or trit image of any name, loaded from address 0; nothing is saved.\n"
+    "Keys for you, never for the program: F5 restarts from the files as they are now,\n"
+    "F2 writes the picture as a PNG into the current directory, F11 toggles full screen,\n"
+    "F12 stops the processor.\n"
     "\n"
     "  --speed N          instructions per second at the start (default 64000000; 0 unpaced)\n"
     "  --entry ADDRESS    start address (default 216679)\n"
     "  --scale N          window size as a multiple of the 500 x 320 picture (default 2)\n"
     "  --fullscreen       start in full screen\n"
+    "  --watch            restart from the image whenever its file (or the FOLDER's files) changes\n"
     "  --save-to FOLDER   at the close, write both memory files into FOLDER\n"
     "  -h, --help         this text\n"
     "  --version          the version\n";
@@ -94,6 +98,8 @@ AppAction parse_app_arguments(int argc, const char* const* argv, AppOptions& out
       return AppAction::version;
     } else if (std::strcmp(arg, "--fullscreen") == 0) {
       options.fullscreen = true;
+    } else if (std::strcmp(arg, "--watch") == 0) {
+      options.watch = true;
     } else if (takes_value(arg)) {
       if (i + 1 >= argc) return fail(error, "%s needs a value", arg);
       if (!take_value(arg, argv[++i], options, error)) return AppAction::usage;

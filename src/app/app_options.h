@@ -28,6 +28,7 @@ struct AppOptions {
   uint64_t entry = 216'679;       // the boot address
   int64_t scale = kDefaultWindowScale;
   bool fullscreen = false;
+  bool watch = false;  // restart when the image files change on disk
 };
 
 extern const char kAppHelp[];

@@ -8,13 +8,17 @@
 #include <vector>
 
 #include "app/failure_report.h"
+#include "app/screenshot_name.h"
 #include "app/window.h"
 #include "codec/image_files.h"
+#include "host/framebuffer.h"
 #include "platform/file_open.h"
+#include "platform/file_stamp.h"
 #include "platform/memory_block.h"
 #include "runner/headless.h"
 #include "tools/image/image_file.h"
 #include "tools/io/input_file.h"
+#include "tools/image/png.h"
 
 namespace quill {
 namespace {
@@ -94,22 +98,56 @@ bool claim_folder(Emulator& emulator) {
   return true;
 }
 
-// Fills memory from the folder's files or from the IMAGE; false after showing why.
-bool load_memory(Emulator& emulator) {
-  const char* image = emulator.options.target;
-  if (image == nullptr || emulator.folder[0] != '\0') {
-    if (!claim_folder(emulator)) return false;
-    if (load_memory_image(emulator.memory, kMemoryTrytes, emulator.folder)) return true;
-    window_show_error(kLoadFailureMessage);
+// Fills `memory` (fresh pages) from the folder's files or from the IMAGE; false
+// with the reason in `why`.
+bool fill_memory(const Emulator& emulator, uint8_t* memory, std::string& why) {
+  if (emulator.folder[0] != '\0') {
+    if (load_memory_image(memory, kMemoryTrytes, emulator.folder)) return true;
+    why = kLoadFailureMessage;
+    return false;
+  }
+  uint64_t trytes = 0;
+  if (!read_image_into(emulator.options.target, memory, kMemoryTrytes, trytes, why)) {
+    why = "Could not load the memory image: " + why;
     return false;
   }
   // The reader stores only what the image holds; the rest of memory is the zero tryte.
-  fill_zero_trytes(emulator.memory, kMemoryTrytes);
-  uint64_t trytes = 0;
-  std::string error;
-  if (read_image_into(image, emulator.memory, kMemoryTrytes, trytes, error)) return true;
-  window_show_error(("Could not load the memory image: " + error).c_str());
+  fill_zero_trytes(memory + 3 * trytes, kMemoryTrytes - trytes);
+  return true;
+}
+
+// The files a load reads, as they are now: the folder's two, or the IMAGE.
+void stamp_image_files(const Emulator& emulator, FileStamp (&out)[kWatchedFiles]) {
+  if (emulator.folder[0] == '\0') {
+    out[0] = platform_file_stamp(emulator.options.target);
+    out[1] = {};
+    return;
+  }
+  const char* names[kWatchedFiles] = {kTritFileName, kTextFileName};
+  for (size_t i = 0; i < kWatchedFiles; ++i) {
+    char path[kPathCapacity];
+    out[i] = join_image_path(path, emulator.folder, names[i]) ? platform_file_stamp(path) : FileStamp{};
+  }
+}
+
+// Fills memory from the folder's files or from the IMAGE; false after showing why.
+bool load_memory(Emulator& emulator) {
+  if (emulator.folder[0] != '\0' && !claim_folder(emulator)) return false;
+  FileStamp stamps[kWatchedFiles];
+  stamp_image_files(emulator, stamps);  // before the load: a change during it still counts as a change
+  watch_loaded(emulator.watch, stamps);
+  std::string why;
+  if (fill_memory(emulator, emulator.memory, why)) return true;
+  window_show_error(why.c_str());
   return false;
+}
+
+// The processor over the loaded memory, at the entry address and the chosen speed.
+bool set_up_processor(Emulator& emulator) {
+  if (!processor_init(emulator.processor, emulator.memory, kMemoryTrytes)) return false;
+  emulator.processor.machine.pc = emulator.options.entry;
+  emulator.processor.host.speed = emulator.options.speed;  // before the runner starts: no lock needed yet
+  return true;
 }
 
 // Fills the record up to the boot: false, after noting or showing why, when the
@@ -120,18 +158,16 @@ bool emulator_prepare(Emulator& emulator) {
     window_note_failure("not enough memory for the machine");
     return false;
   }
-  if (!processor_init(emulator.processor, emulator.memory, kMemoryTrytes)) {
+  if (!load_memory(emulator)) return false;
+  if (!set_up_processor(emulator)) {
     window_show_error(kLoadFailureMessage);
     return false;
   }
-  if (!load_memory(emulator)) return false;
   emulator.display_pixels = static_cast<uint32_t*>(std::calloc(kPixelCount, sizeof(uint32_t)));
   if (emulator.display_pixels == nullptr) {
     window_show_error(kLoadFailureMessage);
     return false;
   }
-  emulator.processor.machine.pc = emulator.options.entry;
-  emulator.processor.host.speed = emulator.options.speed;  // before the runner starts: no lock needed yet
   return true;
 }
 
@@ -166,6 +202,35 @@ std::vector<AsmLabel> labels_beside_image(const Emulator& emulator) {
   return {};
 }
 
+// The picture the window shows, as a PNG.
+bool picture_png(Emulator& emulator, std::string& png) {
+  // Copied under the lock into a buffer of its own: the window's copy stays the window's.
+  auto* pixels = static_cast<uint32_t*>(std::malloc(kPixelCount * sizeof(uint32_t)));
+  if (pixels == nullptr) return false;
+  (void)framebuffer_copy_for_paint(emulator.processor.host, pixels);
+  const bool encoded = encode_png(pixels, kFrameWidth, kFrameHeight, png);
+  std::free(pixels);
+  return encoded;
+}
+
+// Writes `png` under the first free name for `now` in the current directory,
+// which goes into `name`; a file that cannot be written in full is removed.
+CreateOutcome write_new_picture(const std::string& png, const CalendarTime& now,
+                                char (&name)[kScreenshotNameCapacity]) {
+  for (uint32_t attempt = 0; attempt < kScreenshotAttempts; ++attempt) {
+    std::FILE* file = nullptr;
+    if (!screenshot_name(now, attempt, name)) return CreateOutcome::failed;
+    const CreateOutcome outcome = platform_create_new_file(name, file);
+    if (outcome == CreateOutcome::exists) continue;
+    if (outcome == CreateOutcome::failed) return outcome;
+    const bool written = std::fwrite(png.data(), 1, png.size(), file) == png.size();
+    if (std::fclose(file) == 0 && written) return CreateOutcome::created;
+    (void)std::remove(name);
+    return CreateOutcome::failed;
+  }
+  return CreateOutcome::exists;
+}
+
 }  // namespace
 
 void emulator_report_failure(const Emulator& emulator) {
@@ -181,6 +246,65 @@ bool emulator_save(Emulator& emulator) {
   if (!emulator.saves) return true;
   platform_release_claim(emulator.claim);  // an open file could keep Windows from renaming over it
   return save_memory_files(emulator.memory, kMemoryTrytes, emulator.save_folder);
+}
+
+RestartOutcome emulator_restart(Emulator& emulator) {
+  FileStamp stamps[kWatchedFiles];
+  stamp_image_files(emulator, stamps);
+  watch_loaded(emulator.watch, stamps);
+  auto* fresh = static_cast<uint8_t*>(memory_block_allocate(kMainMemoryBytes));
+  std::string why = "not enough memory for a second machine";
+  if (fresh == nullptr || !fill_memory(emulator, fresh, why)) {
+    if (fresh != nullptr) memory_block_free(fresh, kMainMemoryBytes);
+    std::fprintf(stderr, "quillomar: not restarted, the machine runs on: %s\n", why.c_str());
+    return RestartOutcome::kept;
+  }
+  // The runner and the cores end before their memory goes; the end hook has run
+  // by then, so the flag it set belongs to the old processor.
+  processor_release(emulator.processor);
+  emulator.processor.~Processor();
+  ::new (&emulator.processor) Processor;
+  emulator.runner_ended.store(0);
+  memory_block_free(emulator.memory, kMainMemoryBytes);
+  emulator.memory = fresh;
+  if (emulator.folder[0] != '\0') {
+    // The file may have been replaced: the claim moves to the one just loaded.
+    platform_release_claim(emulator.claim);
+    (void)claim_folder(emulator);
+  }
+  if (!set_up_processor(emulator) || !processor_start(emulator.processor, window_runner_ended, &emulator)) {
+    window_note_failure("cannot start the restarted processor");
+    return RestartOutcome::failed;
+  }
+  std::fputs("quillomar: restarted\n", stderr);
+  return RestartOutcome::restarted;
+}
+
+RestartOutcome emulator_poll_watch(Emulator& emulator) {
+  FileStamp stamps[kWatchedFiles];
+  stamp_image_files(emulator, stamps);
+  return watch_poll(emulator.watch, stamps) ? emulator_restart(emulator) : RestartOutcome::kept;
+}
+
+void emulator_screenshot(Emulator& emulator) {
+  std::string png;
+  CalendarTime now;
+  if (!picture_png(emulator, png) || !clock_local_time(now)) {
+    window_note_failure("cannot take the picture");
+    return;
+  }
+  char name[kScreenshotNameCapacity];
+  switch (write_new_picture(png, now, name)) {
+    case CreateOutcome::created:
+      std::fprintf(stderr, "quillomar: wrote the picture to %s\n", name);
+      return;
+    case CreateOutcome::exists:
+      window_note_failure("cannot write the picture: every name for this second is taken");
+      return;
+    case CreateOutcome::failed:
+      window_note_failure("cannot write the picture into the current directory");
+      return;
+  }
 }
 
 int emulator_main(int argc, const char* const* argv) {

@@ -29,7 +29,10 @@ enum class Key : uint8_t {
   tab,
   letter_s,
   letter_d,
+  f2,  // the person's keys (person_keys.h): never a key code
+  f5,
   f10,
+  f11,
   f12,
 };
 

@@ -64,8 +64,14 @@ Key key_from_sdl(int32_t keycode, uint32_t modifiers) {
       return Key::letter_s;
     case SDLK_d:
       return Key::letter_d;
+    case SDLK_F2:
+      return Key::f2;
+    case SDLK_F5:
+      return Key::f5;
     case SDLK_F10:
       return Key::f10;
+    case SDLK_F11:
+      return Key::f11;
     case SDLK_F12:
       return Key::f12;
     default:

@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "app/key_translation.h"
+#include "app/person_keys.h"
 #include "app/picture_layout.h"
 #include "app/sdl_keys.h"
 #include "app/window.h"
@@ -114,17 +115,55 @@ void show_final_title(Emulator& emulator) {
   emulator_report_failure(emulator);
 }
 
+enum class Handled { go_on, repaint, closed, machine_lost };
+
+// After a restart the title is the running one again and the black picture is painted.
+Handled after_restart(Emulator& emulator, RestartOutcome outcome) {
+  if (outcome == RestartOutcome::failed) return Handled::machine_lost;
+  if (outcome == RestartOutcome::kept) return Handled::go_on;
+  SDL_SetWindowTitle(sdl_window(emulator), kWindowTitle);
+  return Handled::repaint;
+}
+
+void toggle_fullscreen(Emulator& emulator) {
+  SDL_Window* window = sdl_window(emulator);
+  const bool full = (SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN) != 0;
+  (void)SDL_SetWindowFullscreen(window, full ? 0u : uint32_t{SDL_WINDOW_FULLSCREEN_DESKTOP});
+}
+
+// The person's keys act once per press, not again while held.
+Handled act_for_person(Emulator& emulator, PersonKey key, bool repeated) {
+  if (repeated) return Handled::go_on;
+  switch (key) {
+    case PersonKey::restart:
+      return after_restart(emulator, emulator_restart(emulator));
+    case PersonKey::screenshot:
+      emulator_screenshot(emulator);
+      return Handled::go_on;
+    case PersonKey::fullscreen:
+      toggle_fullscreen(emulator);
+      return Handled::repaint;
+    case PersonKey::none:
+      break;
+  }
+  return Handled::go_on;
+}
+
 // The modifiers held at the last key press, the one that typed the text that
 // follows it. SDL_GetModState would tell the state after every event read so far,
 // and a whole Ctrl+1 (press and release) can be read before its text is handled.
 uint16_t typing_modifiers = KMOD_NONE;
 
-void press_key(Emulator& emulator, const SDL_KeyboardEvent& key) {
+Handled press_key(Emulator& emulator, const SDL_KeyboardEvent& key) {
   typing_modifiers = key.keysym.mod;
-  const KeyPress press =
-      translate_key_press(key_from_sdl(key.keysym.sym, key.keysym.mod), modifiers_from_sdl(key.keysym.mod));
+  const Key pressed = key_from_sdl(key.keysym.sym, key.keysym.mod);
+  const KeyModifiers modifiers = modifiers_from_sdl(key.keysym.mod);
+  const PersonKey personal = person_key(pressed, modifiers);
+  if (personal != PersonKey::none) return act_for_person(emulator, personal, key.repeat != 0);
+  const KeyPress press = translate_key_press(pressed, modifiers);
   if (press.action == KeyAction::push) (void)processor_push_key(emulator.processor, press.code);
   if (press.action == KeyAction::stop) processor_request_stop(emulator.processor);
+  return Handled::go_on;
 }
 
 // Text typed with Alt or Ctrl held is a key combination, not typing.
@@ -134,8 +173,6 @@ void type_text(Emulator& emulator, const SDL_TextInputEvent& text) {
   const size_t count = translate_typed_text(text.text, codes, SDL_TEXTINPUTEVENT_TEXT_SIZE);
   for (size_t i = 0; i < count; ++i) (void)processor_push_key(emulator.processor, codes[i]);
 }
-
-enum class Handled { go_on, repaint, closed };
 
 Handled handle_event(Emulator& emulator, const SDL_Event& event) {
   switch (event.type) {
@@ -148,8 +185,7 @@ Handled handle_event(Emulator& emulator, const SDL_Event& event) {
       }
       return Handled::go_on;
     case SDL_KEYDOWN:
-      press_key(emulator, event.key);
-      return Handled::go_on;
+      return press_key(emulator, event.key);
     case SDL_TEXTINPUT:
       type_text(emulator, event.text);
       return Handled::go_on;
@@ -217,10 +253,11 @@ void window_runner_ended(void* emulator) { static_cast<Emulator*>(emulator)->run
 
 namespace {
 
-bool close_window(Emulator& emulator, Canvas& canvas) {
+// True for a close, false when a failed restart left no machine to save.
+bool close_window(Emulator& emulator, Canvas& canvas, bool closed = true) {
   processor_request_quit(emulator.processor);
   std::free(canvas.pixels);
-  return true;
+  return closed;
 }
 
 }  // namespace
@@ -229,6 +266,7 @@ bool window_run(Emulator& emulator) {
   Canvas canvas;
   bool paint_due = false;  // the first picture, before any frame was published, is painted at once
   uint64_t next_tick_ms = SDL_GetTicks64() + kRepaintPeriodMs;
+  uint64_t next_watch_ms = next_tick_ms + kWatchPollMs;
   paint(emulator, canvas);
   report_first_paint();
   for (;;) {
@@ -238,6 +276,15 @@ bool window_run(Emulator& emulator) {
     if (now_ms >= next_tick_ms) {
       next_tick_ms = now_ms + kRepaintPeriodMs;
       if (hang_up != 0) return close_window(emulator, canvas);
+      if (emulator.options.watch && now_ms >= next_watch_ms) {
+        next_watch_ms = now_ms + kWatchPollMs;
+        const Handled handled = after_restart(emulator, emulator_poll_watch(emulator));
+        if (handled == Handled::machine_lost) return close_window(emulator, canvas, false);
+        if (handled == Handled::repaint) {
+          paint_due = true;
+          continue;
+        }
+      }
       if (emulator.runner_ended.exchange(0) != 0) {
         show_final_title(emulator);
         paint_due = true;
@@ -251,6 +298,7 @@ bool window_run(Emulator& emulator) {
     do {
       const Handled handled = handle_event(emulator, event);
       if (handled == Handled::closed) return close_window(emulator, canvas);
+      if (handled == Handled::machine_lost) return close_window(emulator, canvas, false);
       paint_due = paint_due || handled == Handled::repaint;
     } while (SDL_PollEvent(&event) != 0);
   }

@@ -32,6 +32,12 @@ Key key_from_virtual_key(uint64_t virtual_key) {
       return Key::letter_s;
     case 'D':
       return Key::letter_d;
+    case VK_F2:
+      return Key::f2;
+    case VK_F5:
+      return Key::f5;
+    case VK_F11:
+      return Key::f11;
     case VK_F12:
       return Key::f12;
     default:

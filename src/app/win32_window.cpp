@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "app/key_translation.h"
+#include "app/person_keys.h"
 #include "app/picture_layout.h"
 #include "app/win32_keys.h"
 #include "app/window.h"
@@ -21,6 +22,7 @@ constexpr wchar_t kClassName[] = L"QuillomarFramebuffer";
 constexpr wchar_t kWideTitle[] = L"Quillomar";
 constexpr UINT_PTR kRepaintTimer = 1;
 constexpr UINT kRepaintPeriodMs = 16;
+constexpr UINT_PTR kWatchTimer = 2;
 // Sent by the runner thread as its last action.
 constexpr UINT kRunnerEndedMessage = WM_APP;
 
@@ -108,11 +110,46 @@ void show_final_title(Emulator& emulator, HWND window) {
   emulator_report_failure(emulator);
 }
 
-// True when the key means something to the machine (or is F12): then the message
-// is handled, even when the full queue drops the code.
-bool press_key(Emulator& emulator, WPARAM virtual_key) {
+void toggle_fullscreen(HWND window);  // below, with the window's set-up
+
+// After a restart the title is the running one again and the black picture is
+// painted; a restart that lost the machine ends the loop without a save.
+void after_restart(HWND window, RestartOutcome outcome) {
+  if (outcome == RestartOutcome::failed) PostQuitMessage(1);
+  if (outcome != RestartOutcome::restarted) return;
+  (void)SetWindowTextW(window, kWideTitle);
+  (void)InvalidateRect(window, nullptr, FALSE);
+}
+
+// The person's keys act once per press, not again while held (bit 30: down before).
+void act_for_person(Emulator& emulator, HWND window, PersonKey key, LPARAM lparam) {
+  if ((lparam & (LPARAM{1} << 30)) != 0) return;
+  switch (key) {
+    case PersonKey::restart:
+      after_restart(window, emulator_restart(emulator));
+      return;
+    case PersonKey::screenshot:
+      emulator_screenshot(emulator);
+      return;
+    case PersonKey::fullscreen:
+      toggle_fullscreen(window);
+      return;
+    case PersonKey::none:
+      return;
+  }
+}
+
+// True when the key means something to the person or to the machine (or is F12):
+// then the message is handled, even when the full queue drops the code.
+bool press_key(Emulator& emulator, HWND window, WPARAM virtual_key, LPARAM lparam) {
   const KeyModifiers modifiers = modifiers_from_key_state(GetKeyState(VK_CONTROL), GetKeyState(VK_SHIFT));
-  const KeyPress press = translate_key_press(key_from_virtual_key(virtual_key), modifiers);
+  const Key key = key_from_virtual_key(virtual_key);
+  const PersonKey personal = person_key(key, modifiers);
+  if (personal != PersonKey::none) {
+    act_for_person(emulator, window, personal, lparam);
+    return true;
+  }
+  const KeyPress press = translate_key_press(key, modifiers);
   if (press.action == KeyAction::push) (void)processor_push_key(emulator.processor, press.code);
   if (press.action == KeyAction::stop) processor_request_stop(emulator.processor);
   return press.action != KeyAction::ignored;
@@ -138,6 +175,7 @@ LRESULT handle_message(Emulator& emulator, HWND window, UINT message, WPARAM wpa
   switch (message) {
     case WM_DESTROY:
       (void)KillTimer(window, kRepaintTimer);
+      (void)KillTimer(window, kWatchTimer);
       PostQuitMessage(0);
       return 0;
     case WM_SIZE:
@@ -158,12 +196,16 @@ LRESULT handle_message(Emulator& emulator, HWND window, UINT message, WPARAM wpa
     case WM_ERASEBKGND:
       return 1;  // painting covers the whole client area
     case WM_KEYDOWN:
-      if (press_key(emulator, wparam)) return 0;
+      if (press_key(emulator, window, wparam, lparam)) return 0;
       return DefWindowProcW(window, message, wparam, lparam);
     case WM_CHAR:
       type_unit(emulator, wparam);
       return 0;
     case WM_TIMER:
+      if (wparam == kWatchTimer) {
+        after_restart(window, emulator_poll_watch(emulator));
+        return 0;
+      }
       if (frame_needs_repaint(framebuffer_frame_counter(emulator.processor.host), emulator.painted_frame)) {
         (void)InvalidateRect(window, nullptr, FALSE);
       }
@@ -179,7 +221,8 @@ LRESULT handle_message(Emulator& emulator, HWND window, UINT message, WPARAM wpa
       return 0;
     }
     case kRunnerEndedMessage:
-      show_final_title(emulator, window);
+      // A restart clears the flag, so the message of a runner it ended shows nothing.
+      if (emulator.runner_ended.exchange(0) != 0) show_final_title(emulator, window);
       return 0;
     default:
       return DefWindowProcW(window, message, wparam, lparam);
@@ -208,15 +251,35 @@ bool register_window_class(HINSTANCE instance) {
   return RegisterClassW(&window_class) != 0;
 }
 
+// Where the window was before it went full screen, to go back there; one window a process.
+WINDOWPLACEMENT windowed_placement{};
+bool is_fullscreen = false;
+
 // Full screen is a borderless window over the whole monitor.
 void make_fullscreen(HWND window) {
   MONITORINFO monitor{};
   monitor.cbSize = sizeof monitor;
   if (GetMonitorInfoW(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &monitor) == 0) return;
-  (void)SetWindowLongPtrW(window, GWL_STYLE, WS_POPUP);
+  windowed_placement.length = sizeof windowed_placement;
+  if (GetWindowPlacement(window, &windowed_placement) == 0) return;
+  const LONG_PTR visible = IsWindowVisible(window) != 0 ? WS_VISIBLE : 0;
+  (void)SetWindowLongPtrW(window, GWL_STYLE, WS_POPUP | visible);
   const RECT& area = monitor.rcMonitor;
   (void)SetWindowPos(window, HWND_TOP, area.left, area.top, area.right - area.left, area.bottom - area.top,
                      SWP_FRAMECHANGED | SWP_NOOWNERZORDER);
+  is_fullscreen = true;
+}
+
+void toggle_fullscreen(HWND window) {
+  if (!is_fullscreen) {
+    make_fullscreen(window);
+    return;
+  }
+  (void)SetWindowLongPtrW(window, GWL_STYLE, WS_OVERLAPPEDWINDOW | WS_VISIBLE);
+  (void)SetWindowPlacement(window, &windowed_placement);
+  (void)SetWindowPos(window, nullptr, 0, 0, 0, 0,
+                     SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOOWNERZORDER | SWP_FRAMECHANGED);
+  is_fullscreen = false;
 }
 
 }  // namespace
@@ -262,13 +325,16 @@ bool window_open(Emulator& emulator) {
 // The handle was stored before the runner started and is never rewritten, so the
 // runner reads it without a lock; posting to a window already destroyed fails
 // harmlessly.
-void window_runner_ended(void* emulator) {
-  (void)PostMessageW(window_handle(*static_cast<Emulator*>(emulator)), kRunnerEndedMessage, 0, 0);
+void window_runner_ended(void* context) {
+  auto* emulator = static_cast<Emulator*>(context);
+  emulator->runner_ended.store(1);
+  (void)PostMessageW(window_handle(*emulator), kRunnerEndedMessage, 0, 0);
 }
 
 bool window_run(Emulator& emulator) {
   HWND window = window_handle(emulator);
   (void)SetTimer(window, kRepaintTimer, kRepaintPeriodMs, nullptr);
+  if (emulator.options.watch) (void)SetTimer(window, kWatchTimer, kWatchPollMs, nullptr);
   (void)ShowWindow(window, SW_SHOW);
   (void)UpdateWindow(window);
   MSG message;
@@ -277,7 +343,8 @@ bool window_run(Emulator& emulator) {
     (void)TranslateMessage(&message);
     (void)DispatchMessageW(&message);
   }
-  return got == 0;  // WM_QUIT, posted when the window was destroyed; -1 is an error
+  // WM_QUIT: 0 when the window was destroyed, 1 when a restart lost the machine; -1 is an error.
+  return got == 0 && message.wParam == 0;
 }
 
 // Leaves emulator.window as it is: the runner may still read it (see above).

@@ -32,11 +32,12 @@ TEST(AppOptions, NoArgumentsRunTheExecutablesFolderAsAlways) {
   EXPECT_EQ(parsed.options.entry, 216'679u);
   EXPECT_EQ(parsed.options.scale, 2);
   EXPECT_FALSE(parsed.options.fullscreen);
+  EXPECT_FALSE(parsed.options.watch);
 }
 
 TEST(AppOptions, EveryOptionWithATarget) {
-  const Parsed parsed =
-      parse({"--speed", "0", "img.tern", "--entry", "63_999_999", "--scale", "16", "--fullscreen", "--save-to", "out"});
+  const Parsed parsed = parse({"--speed", "0", "img.tern", "--entry", "63_999_999", "--scale", "16", "--fullscreen",
+                               "--save-to", "out", "--watch"});
   ASSERT_EQ(parsed.action, AppAction::run);
   EXPECT_STREQ(parsed.options.target, "img.tern");
   EXPECT_STREQ(parsed.options.save_to, "out");
@@ -44,6 +45,7 @@ TEST(AppOptions, EveryOptionWithATarget) {
   EXPECT_EQ(parsed.options.entry, 63'999'999u);
   EXPECT_EQ(parsed.options.scale, 16);
   EXPECT_TRUE(parsed.options.fullscreen);
+  EXPECT_TRUE(parsed.options.watch);
   // After "--" a name that starts with a dash is a target; "-" alone always is.
   EXPECT_STREQ(parse({"--", "--speed"}).options.target, "--speed");
   EXPECT_STREQ(parse({"-"}).options.target, "-");
@@ -74,6 +76,7 @@ TEST(AppOptions, BadUsageSaysWhy) {
       {{"--scale", ""}, "bad --scale (1 to 16)"},
       {{"--save-to", ""}, "--save-to needs a folder"},
       {{"--fullscreen=1"}, "unknown option --fullscreen=1 (try --help)"},
+      {{"--watch=1"}, "unknown option --watch=1 (try --help)"},
   };
   for (const auto& c : cases) {
     const Parsed parsed = parse(c.args);

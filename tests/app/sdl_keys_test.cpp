@@ -3,6 +3,8 @@
 #include <SDL_keyboard.h>
 #include <gtest/gtest.h>
 
+#include "app/person_keys.h"
+
 namespace quill {
 namespace {
 
@@ -79,6 +81,14 @@ TEST(SdlKeys, TypingSilencedByTheLeftAltAndByCtrl) {
       {KMOD_LCTRL | KMOD_LALT, true},
   };
   for (const auto& c : cases) EXPECT_EQ(typing_silenced(c.mod), c.silenced) << std::hex << c.mod;
+}
+
+TEST(SdlKeys, FunctionKeysForThePerson) {
+  EXPECT_EQ(person_key(key_from_sdl(SDLK_F2), modifiers_from_sdl(KMOD_NONE)), PersonKey::screenshot);
+  EXPECT_EQ(person_key(key_from_sdl(SDLK_F5), modifiers_from_sdl(KMOD_LCTRL)), PersonKey::restart);
+  EXPECT_EQ(person_key(key_from_sdl(SDLK_F11), modifiers_from_sdl(KMOD_RALT)), PersonKey::fullscreen);
+  EXPECT_EQ(person_key(key_from_sdl(SDLK_F5), modifiers_from_sdl(KMOD_LALT)), PersonKey::none);
+  EXPECT_EQ(person_key(key_from_sdl(SDLK_F1), modifiers_from_sdl(KMOD_NONE)), PersonKey::none);
 }
 
 }  // namespace

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include "app/person_keys.h"
+
 namespace quill {
 namespace {
 
@@ -64,6 +66,13 @@ TEST(Win32Keys, CtrlWithoutAltSilencesTyping) {
       {kDown, kDown, false}, {kToggled, kUp, false}, {kUp, kDown, false},
   };
   for (const auto& c : cases) EXPECT_EQ(typing_with_ctrl(c.control, c.menu), c.silenced) << c.control << " " << c.menu;
+}
+
+TEST(Win32Keys, FunctionKeysForThePerson) {
+  EXPECT_EQ(person_key(key_from_virtual_key(VK_F2), modifiers_from_key_state(kUp, kUp)), PersonKey::screenshot);
+  EXPECT_EQ(person_key(key_from_virtual_key(VK_F5), modifiers_from_key_state(kDown, kUp)), PersonKey::restart);
+  EXPECT_EQ(person_key(key_from_virtual_key(VK_F11), modifiers_from_key_state(kUp, kDown)), PersonKey::fullscreen);
+  EXPECT_EQ(person_key(key_from_virtual_key(VK_F1), modifiers_from_key_state(kUp, kUp)), PersonKey::none);
 }
 
 }  // namespace

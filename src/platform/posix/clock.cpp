@@ -12,6 +12,14 @@ uint64_t clock_now_ns() {
   return static_cast<uint64_t>(now.tv_sec) * 1'000'000'000u + static_cast<uint64_t>(now.tv_nsec);
 }
 
+bool clock_local_time(CalendarTime& out) {
+  const time_t now = time(nullptr);
+  tm local{};
+  if (now == static_cast<time_t>(-1) || localtime_r(&now, &local) == nullptr) return false;
+  out = {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec};
+  return true;
+}
+
 void thread_yield() { (void)sched_yield(); }
 
 void sleep_ms(uint32_t ms) {

@@ -17,6 +17,13 @@ uint64_t clock_now_ns() {
   return ticks_to_ns(static_cast<uint64_t>(count.QuadPart), static_cast<uint64_t>(frequency.QuadPart));
 }
 
+bool clock_local_time(CalendarTime& out) {
+  SYSTEMTIME local{};
+  GetLocalTime(&local);
+  out = {local.wYear, local.wMonth, local.wDay, local.wHour, local.wMinute, local.wSecond};
+  return true;
+}
+
 void thread_yield() { (void)SwitchToThread(); }
 
 void sleep_ms(uint32_t ms) { Sleep(ms); }

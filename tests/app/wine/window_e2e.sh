@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # quillomar.exe under Wine on a private Xvfb server: the picture scaled into the
 # 1000 x 640 client area, keys typed through X reaching the program, the final
-# title, F12, and closing (Alt+F4, which the system turns into WM_CLOSE) or the
-# session's end saving both memory files with exit code 0.
+# title, F12, F5 restarting after it, F2 writing the picture, and closing (Alt+F4,
+# which the system turns into WM_CLOSE) or the session's end saving both memory
+# files with exit code 0.
 # Usage: window_e2e.sh QUILLOMAR_EXE QUILL_EXE PROGRAM.tasm
 # Exit 0 passed, 1 failed, 77 skipped (no Xvfb or X tools).
 set -u
@@ -40,7 +41,8 @@ wine wineboot </dev/null >/dev/null 2>&1
 
 run="$work/run"
 mkdir -p "$run" && cp "$QUILLOMAR" "$run/quillomar.exe"
-(cd "$run" && wine "$QUILL" asm "$PROGRAM" -o memory_tambrisk.txt </dev/null >/dev/null 2>&1) ||
+(cd "$run" && wine "$QUILL" asm "$PROGRAM" -o memory_tambrisk.txt </dev/null >/dev/null 2>&1 &&
+  cp memory_tambrisk.txt "$work/prog.tern") ||
   { echo "FAIL: cannot assemble $PROGRAM"; exit 1; }
 
 start_app() {
@@ -84,7 +86,7 @@ close_and_wait
 [ "$(stat -c %s "$run/memory_trits.txt" 2>/dev/null)" = 192000000 ] || fail "trit file not saved in full"
 [ "$(tail -c +$((MARK + 1)) "$run/memory_tambrisk.txt" | head -c 10)" = $MARK_CELL ] || fail "keys did not arrive"
 
-echo "-- F12 stops the processor; closing still saves"
+echo "-- F12 stops the processor; F5 runs the program again; F2 writes the picture; closing saves"
 rm -f "$run/memory_trits.txt"
 start_app
 poll 60 find_window || { fail "no window"; exit 1; }
@@ -96,8 +98,22 @@ for _ in 1 2 3; do
   poll 10 title_is "Quillomar - processor stopped (F12)" && break
 done
 expect_title "Quillomar - processor stopped (F12)"
+xdotool windowfocus --sync "$window" key F5
+expect_title Quillomar
+poll 20 picture_shown || fail "picture after F5: $(pixels_at "${POINTS[@]}")"
+for key in a A Left Home Delete Up End ctrl+s shift+Return Return F2; do
+  xdotool key "$key"
+  sleep 0.2
+done
+expect_title "Quillomar - halted"
+pictures() { find "$run" -name 'quillomar-*.png'; }
+poll 20 test "$(pictures | wc -l)" = 1 || fail "F2 wrote no picture"
+(cd "$work" && wine "$QUILL" run --keys 'aA{left}{home}{delete}{up}{end}{ctrl-s}{shift-enter}{enter}' --screenshot run.png prog.tern \
+  </dev/null >/dev/null 2>&1) || fail "quill run of the program"
+cmp -s "$(pictures | head -n1)" "$work/run.png" || fail "F2's picture differs from quill run's"
 close_and_wait
-[ -s "$run/memory_trits.txt" ] || fail "not saved after F12"
+[ -s "$run/memory_trits.txt" ] || fail "not saved after F12 and F5"
+[ "$(tail -c +$((MARK + 1)) "$run/memory_tambrisk.txt" | head -c 10)" = $MARK_CELL ] || fail "no keys after F5"
 
 echo "-- a failing program names its label on standard error; the session's end saves like a close"
 (cd "$run" && wine "$QUILL" asm "$PROGRAM" -o memory_trits.txt --symbols memory_trits.sym </dev/null >/dev/null 2>&1) ||
