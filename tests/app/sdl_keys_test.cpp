@@ -84,11 +84,11 @@ TEST(SdlKeys, TypingSilencedByTheLeftAltAndByCtrl) {
 }
 
 TEST(SdlKeys, FunctionKeysForThePerson) {
-  EXPECT_EQ(person_key(key_from_sdl(SDLK_F2), modifiers_from_sdl(KMOD_NONE)), PersonKey::screenshot);
-  EXPECT_EQ(person_key(key_from_sdl(SDLK_F5), modifiers_from_sdl(KMOD_LCTRL)), PersonKey::restart);
-  EXPECT_EQ(person_key(key_from_sdl(SDLK_F11), modifiers_from_sdl(KMOD_RALT)), PersonKey::fullscreen);
-  EXPECT_EQ(person_key(key_from_sdl(SDLK_F5), modifiers_from_sdl(KMOD_LALT)), PersonKey::none);
-  EXPECT_EQ(person_key(key_from_sdl(SDLK_F1), modifiers_from_sdl(KMOD_NONE)), PersonKey::none);
+  EXPECT_EQ(person_key(key_from_sdl(SDLK_F2, KMOD_NONE), modifiers_from_sdl(KMOD_NONE)), PersonKey::screenshot);
+  EXPECT_EQ(person_key(key_from_sdl(SDLK_F5, KMOD_NONE), modifiers_from_sdl(KMOD_LCTRL)), PersonKey::restart);
+  EXPECT_EQ(person_key(key_from_sdl(SDLK_F11, KMOD_NONE), modifiers_from_sdl(KMOD_RALT)), PersonKey::fullscreen);
+  EXPECT_EQ(person_key(key_from_sdl(SDLK_F5, KMOD_NONE), modifiers_from_sdl(KMOD_LALT)), PersonKey::none);
+  EXPECT_EQ(person_key(key_from_sdl(SDLK_F1, KMOD_NONE), modifiers_from_sdl(KMOD_NONE)), PersonKey::none);
 }
 
 }  // namespace
