@@ -17,8 +17,8 @@
 #include "platform/memory_block.h"
 #include "runner/headless.h"
 #include "tools/image/image_file.h"
-#include "tools/io/input_file.h"
 #include "tools/image/png.h"
+#include "tools/io/input_file.h"
 
 namespace quill {
 namespace {

@@ -183,7 +183,7 @@ constexpr GoldenRun kConsolePictures[] = {
     {"console_typing", "help{enter}ab{backspace}"},  // echo, cursor, Backspace
     {"console_editing",
      "halp{enter}{up}{home}{right}{delete}e{enter}spped 7{home}{right}{right}{delete}"},  // history, mid-line
-    {"console_help", "help speed{enter}HELP  Fetch  {enter}help nope{enter}"},  // one command's line
+    {"console_help", "help speed{enter}HELP  Fetch  {enter}help nope{enter}"},            // one command's line
     {"console_colors", "colors{enter}"},  // the 27 swatches and their codes
     {"console_scrolling",
      "help{enter}help{enter}help{enter}help{enter}x"},  // the last help scrolls the title away and back
