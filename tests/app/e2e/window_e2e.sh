@@ -49,10 +49,21 @@ make_folder() {
 # $app_cwd (default: this one). A background job inherits SIGINT ignored; the
 # application is started with the default, as from a terminal.
 app_cwd=.
+# On a loaded machine the private Xvfb now and then refuses a connection (about one
+# start in twenty here); SDL then finds no display. Such a start is tried again, up to
+# three times, so the checks below judge the emulator rather than the server.
 start_app() {
-  (cd "$app_cwd" && exec env --default-signal=INT,TERM "$1/quillomar" "${@:2}") >"$work/out.txt" 2>"$work/err.txt" &
-  app_pid=$!
+  local attempt
+  for attempt in 1 2 3; do
+    (cd "$app_cwd" && exec env --default-signal=INT,TERM "$1/quillomar" "${@:2}") >"$work/out.txt" 2>"$work/err.txt" &
+    app_pid=$!
+    poll 5 window_or_end
+    app_ended && grep -q "^quillomar: cannot open a window: no display" "$work/err.txt" || return 0
+    wait "$app_pid" 2>/dev/null
+    note "the display refused start $attempt; starting again"
+  done
 }
+window_or_end() { find_window || app_ended; }
 
 app_ended() {
   local state
