@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # quillomar.exe under Wine on a private Xvfb server: the picture scaled into the
 # 1000 x 640 client area, keys typed through X reaching the program, the final
-# title, F12, F5 restarting after it, F2 writing the picture, and closing (Alt+F4,
+# title, F12, F5 restarting after it, F2 writing the picture, --watch, and closing (Alt+F4,
 # which the system turns into WM_CLOSE) or the session's end saving both memory
 # files with exit code 0.
 # Usage: window_e2e.sh QUILLOMAR_EXE QUILL_EXE PROGRAM.tasm
@@ -46,7 +46,7 @@ mkdir -p "$run" && cp "$QUILLOMAR" "$run/quillomar.exe"
   { echo "FAIL: cannot assemble $PROGRAM"; exit 1; }
 
 start_app() {
-  (cd "$run" && exec timeout 120 wine ./quillomar.exe </dev/null >"$work/out.txt" 2>"$work/err.txt") &
+  (cd "$run" && exec timeout 120 wine ./quillomar.exe "$@" </dev/null >"$work/out.txt" 2>"$work/err.txt") &
   app_pid=$!
 }
 app_ended() { ! kill -0 "$app_pid" 2>/dev/null; }
@@ -114,6 +114,19 @@ cmp -s "$(pictures | head -n1)" "$work/run.png" || fail "F2's picture differs fr
 close_and_wait
 [ -s "$run/memory_trits.txt" ] || fail "not saved after F12 and F5"
 [ "$(tail -c +$((MARK + 1)) "$run/memory_tambrisk.txt" | head -c 10)" = $MARK_CELL ] || fail "no keys after F5"
+
+echo "-- --watch: a new image moved over the IMAGE restarts the machine"
+sed 's/^        sys -160003, 1003, 1 .*/        sys -160003, 1003, 0/' "$PROGRAM" >"$work/changed.tasm"
+(cd "$work" && wine "$QUILL" asm changed.tasm -o new.tern </dev/null >/dev/null 2>&1) ||
+  fail "cannot assemble the changed program"
+cp "$work/prog.tern" "$run/watched.tern"
+start_app --watch watched.tern
+poll 60 find_window || { fail "no window"; exit 1; }
+poll 20 picture_shown || fail "picture: $(pixels_at "${POINTS[@]}")"
+mv "$work/new.tern" "$run/watched.tern"
+changed_picture() { [ "$(pixels_at 6,4 20,20)" = "000000 FE007F" ]; }
+poll 30 changed_picture || fail "--watch: the picture did not change: $(pixels_at 6,4 20,20)"
+close_and_wait
 
 echo "-- a failing program names its label on standard error; the session's end saves like a close"
 (cd "$run" && wine "$QUILL" asm "$PROGRAM" -o memory_trits.txt --symbols memory_trits.sym </dev/null >/dev/null 2>&1) ||
