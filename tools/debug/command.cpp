@@ -32,6 +32,7 @@ Stopping:
   watch ADDRESS[..END]     stop after an instruction or host call changes those trytes
   delete [N]               delete breakpoint or watch N, or all of them
   info breakpoints         list breakpoints and watches with their hits
+  info record              how many steps can be undone and the bytes they take
 Looking:
   print [acc|pc|depth|stack N|stacks] | p    registers, one stack, or every non-empty stack
   backtrace | bt           the return stack with labels and source lines
@@ -446,6 +447,10 @@ CommandStatus run_command_line(Session& session, const std::string& line, std::s
   } else if (word == "info" && words.size() == 2 &&
              (words[1] == "breakpoints" || words[1] == "b" || words[1] == "watch")) {
     out += breakpoint_list(session);
+  } else if (word == "info" && words.size() == 2 && words[1] == "record") {
+    const Timeline& t = session.timeline;
+    out += std::string(session.recording ? "recording" : "not recording") + ": " + std::to_string(t.records) +
+           " steps can be undone, in " + std::to_string(t.bytes) + " bytes\n";
   } else if (is(word, "print", "p")) {
     return print(session, words, out);
   } else if (is(word, "backtrace", "bt")) {
