@@ -353,6 +353,27 @@ TEST_F(DebugSession, EndedMachineResumesNoMoreAndWatchNamesItsWriter) {
   EXPECT_FALSE(debug::session_delete(session, id));
 }
 
+TEST_F(DebugSession, GoingBackOverDrawingSaysThePictureStays) {
+  load("main:\n  sys -160018, 5, 0\n  sys -160003, 12, 1\n  sys -1\n  halt\n  .pool\n");
+  const HostState& host = session.host.processor->host;
+  debug::Stop stop;
+  ASSERT_TRUE(debug::session_resume(session, {}, stop));
+  const uint32_t drawn = host.pixels[12];
+  ASSERT_NE(drawn, host.pixels[11]);
+  struct Back {
+    uint64_t steps;
+    uint8_t kept;
+    uint64_t fb_cursor;
+  };
+  for (const Back b : {Back{2, 0, 5}, Back{5, debug::kKeptPicture, 5}, Back{20, debug::kKeptPicture, 0}}) {
+    ASSERT_TRUE(debug::session_reverse(session, {debug::Resume::step, b.steps, 0}, stop));
+    EXPECT_EQ(stop.kept, b.kept) << b.steps;
+    EXPECT_EQ(host.fb_cursor, b.fb_cursor) << b.steps;
+  }
+  EXPECT_EQ(stop.reason, debug::StopReason::oldest);
+  EXPECT_EQ(host.pixels[12], drawn);
+}
+
 TEST_F(DebugSession, WaitsForKeysAndTakesThem) {
   load("main:\n  sys -320004\n  sys -320002\n  halt\n");
   debug::Stop stop;
