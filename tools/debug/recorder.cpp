@@ -142,7 +142,8 @@ bool session_reverse(Session& session, const ResumeRequest& request, Stop& stop)
   stop = Stop{};
   const uint32_t start_depth = machine.depth;
   for (;;) {
-    if (session.pause_requested.exchange(0) != 0) {
+    if (session.pause_requested.load(std::memory_order_relaxed) != 0) {
+      session.pause_requested.exchange(0);
       stop.reason = StopReason::paused;
       return true;
     }
