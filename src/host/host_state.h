@@ -72,6 +72,11 @@ struct HostState {
 
   bool halt_request = false;  // set by the halt call, never cleared
 
+  // The debugger's recorder, told of every memory write a host call is about to
+  // make so that it can keep the trytes written over. Null outside the debugger.
+  void (*note_write)(void* context, uint64_t first_tryte, uint64_t count) = nullptr;
+  void* note_context = nullptr;
+
   bool cores_enabled = false;  // once initialised: shutdown then stops and joins the cores
   // Set by the user's stop and at shutdown, never cleared: from then on a start
   // leaves its core's stop flag set, so the core ends before its first batch.

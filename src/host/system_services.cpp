@@ -18,15 +18,26 @@ bool read_tryte_value(const Machine& machine, int64_t address, int64_t& result) 
   return true;
 }
 
-bool packed_write(Machine& machine, int64_t x, int64_t y, int64_t& result) {
+// Tells the debugger's recorder, when there is one, what a service is about to write.
+void note_write(const HostState& state, int64_t first, uint64_t count) {
+  if (state.note_write != nullptr && first >= 0)
+    state.note_write(state.note_context, static_cast<uint64_t>(first), count);
+}
+
+bool packed_write(HostState& state, int64_t x, int64_t y, int64_t& result) {
+  Machine& machine = *state.machine;
   if (x < 0 || y < 0) return false;
+  const int length = packed_length(static_cast<uint64_t>(y));
+  if (length > 0) note_write(state, x, static_cast<uint64_t>(length));
   const int written = machine_write_packed(machine, static_cast<uint64_t>(x), y);
   if (written == kPackedTooLarge) return false;
   result = x + written;
   return true;
 }
 
-bool write_cell_service(Machine& machine, int64_t x, int64_t y, int64_t& result) {
+bool write_cell_service(HostState& state, int64_t x, int64_t y, int64_t& result) {
+  Machine& machine = *state.machine;
+  note_write(state, x, 10);  // a cell is ten trytes
   if (x < 0 || !machine_write_cell(machine, static_cast<uint64_t>(x), y)) return false;
   result = x + 10;
   return true;
@@ -90,11 +101,11 @@ bool system_service(HostState& state, int64_t type, int64_t x, int64_t y, int64_
     case host_call::sys_read_tryte:
       return read_tryte_value(machine, x, result);
     case host_call::sys_write_packed:
-      return packed_write(machine, x, y, result);
+      return packed_write(state, x, y, result);
     case host_call::sys_read_cell:
       return x >= 0 && read_cell(machine.memory, machine.size, static_cast<uint64_t>(x), result);
     case host_call::sys_write_cell:
-      return write_cell_service(machine, x, y, result);
+      return write_cell_service(state, x, y, result);
     case host_call::sys_executed:
       result = count_or_nil(machine.executed);
       return true;

@@ -7,6 +7,7 @@
 #include <thread>
 #include <vector>
 
+#include "codec/tryte.h"
 #include "support/temp_folder.h"
 #include "tools/debug/command.h"
 #include "tools/debug/session.h"
@@ -141,6 +142,164 @@ class DebugSession : public ::testing::Test {
   void TearDown() override { debug::session_close(session); }
 };
 
+// Going back: a program with calls, a store, host calls that write memory, move
+// the read cursor and take a key.
+constexpr char kReversible[] = R"(main:
+  lit 3
+  push 0
+  jsr double, 5
+  sys -6, slot, 77
+  sys -13, slot
+  sys -15
+  push 1
+  jsr outer, 2
+  nil
+  push 4
+  lit 42
+  push 5
+  lit slot
+  call 4 5
+  sys -320002
+  halt
+double:
+  push 2
+  push 2
+  add 2 2
+  ret
+outer:
+  jsr double
+  ret
+  .pool
+slot:
+  .zero 12
+)";
+
+// Everything going back must put back: registers, every frame's stacks and return
+// address, the program's memory, the read cursor and the key queue.
+std::string state_of(debug::Session& session) {
+  const Machine& m = debug::session_machine(session);
+  const HostState& host = session.host.processor->host;
+  std::string s;
+  const auto add = [&s](uint64_t value, char after) {
+    s += std::to_string(value);
+    s += after;
+  };
+  for (const uint64_t v : {m.pc, static_cast<uint64_t>(m.acc), uint64_t{m.depth}, m.executed, uint64_t{m.status},
+                           host.read_cursor, uint64_t{host.key_count}}) {
+    add(v, ' ');
+  }
+  for (uint32_t d = 0; d <= kMaxDepth && d <= m.depth + 1; ++d) {
+    add(m.frames[d].return_address, '|');
+    for (const ValueStack& stack : m.frames[d].stacks) {
+      add(stack.count, ':');
+      for (uint32_t k = 0; k < stack.count; ++k) add(static_cast<uint64_t>(stack.values[k]), ',');
+    }
+  }
+  uint64_t hash = 14695981039346656037ull;
+  for (uint64_t b = 3 * kBootAddress; b < 3 * (kBootAddress + 400); ++b) hash = (hash ^ m.memory[b]) * 1099511628211ull;
+  add(hash, '.');
+  return s;
+}
+
+TEST_F(DebugSession, GoingBackEqualsGoingForward) {
+  load(kReversible);
+  ASSERT_TRUE(debug::session_push_keys(session, {28}));
+  std::vector<std::string> states{state_of(session)};
+  debug::Stop stop;
+  while (debug::session_resume(session, {debug::Resume::step, 1, 0}, stop) && stop.reason == debug::StopReason::done) {
+    states.push_back(state_of(session));
+  }
+  ASSERT_EQ(stop.reason, debug::StopReason::ended);
+  states.push_back(state_of(session));
+  const std::string end = states.back();
+  // Back one step at a time to the load, each state as it was going forward.
+  for (size_t k = states.size() - 1; k > 0; --k) {
+    ASSERT_TRUE(debug::session_reverse(session, {debug::Resume::step, 1, 0}, stop));
+    ASSERT_EQ(state_of(session), states[k - 1]) << "step " << k;
+  }
+  EXPECT_EQ(stop.reason, debug::StopReason::oldest);
+  EXPECT_FALSE(debug::session_reverse(session, {}, stop));
+  // Forward again re-executes to the same end, the key taken again.
+  ASSERT_TRUE(debug::session_resume(session, {}, stop));
+  EXPECT_EQ(state_of(session), end);
+
+  // Against a fresh session stepped N - K.
+  struct Back {
+    uint64_t forward, back;
+  };
+  for (const Back b : {Back{10, 1}, Back{12, 5}, Back{30, 29}, Back{states.size() - 1, 7}}) {
+    SCOPED_TRACE(std::to_string(b.forward) + " back " + std::to_string(b.back));
+    load(kReversible);
+    ASSERT_TRUE(debug::session_push_keys(session, {28}));
+    ASSERT_TRUE(debug::session_resume(session, {debug::Resume::step, b.forward, 0}, stop));
+    ASSERT_TRUE(debug::session_reverse(session, {debug::Resume::step, b.back, 0}, stop));
+    EXPECT_EQ(stop.executed, b.back);
+    EXPECT_EQ(state_of(session), states[b.forward - b.back]);
+  }
+}
+
+struct BackCase {
+  const char* name;
+  const char* breakpoint;  // set before going back; "" for none
+  const char* watch;       // likewise
+  const char* forward;     // where to go first: "" to the end, else until a breakpoint there
+  debug::Resume mode;
+  debug::StopReason reason;
+  const char* pc;
+  uint32_t depth;
+  uint64_t undone;
+  const char* slot;  // the first trytes at slot after going back
+};
+
+const BackCase kBackCases[] = {
+    {"continue to a breakpoint passed", "double", "", "", kGo, debug::StopReason::breakpoint, "double", 2, 17, ""},
+    {"continue to the oldest step", "", "", "", kGo, debug::StopReason::oldest, "main", 0, 53, ""},
+    {"a store undone", "", "slot", "", kGo, debug::StopReason::watch, "p.tasm:15", 0, 7, ""},
+    {"a host write undone", "", "slot..slot+9", "p.tasm:15", kGo, debug::StopReason::watch, "main+31", 0, 31, "..."},
+    {"next over a call", "", "", "p.tasm:5", debug::Resume::next, debug::StopReason::done, "main+16", 0, 5, ""},
+    {"next into the caller", "", "", "double", debug::Resume::next, debug::StopReason::done, "main+16", 0, 1, ""},
+    {"finish", "", "", "p.tasm:21", debug::Resume::finish, debug::StopReason::done, "main+16", 0, 3, ""},
+};
+
+TEST_F(DebugSession, GoingBackStopsWhereAsked) {
+  for (const BackCase& c : kBackCases) {
+    SCOPED_TRACE(c.name);
+    debug::session_delete_all(session);
+    load(kReversible);
+    ASSERT_TRUE(debug::session_push_keys(session, {28}));
+    uint32_t id = 0;
+    if (*c.forward != '\0') {
+      ASSERT_TRUE(debug::session_add_breakpoint(session, at(c.forward), "", {}, "", id));
+    }
+    debug::Stop stop;
+    ASSERT_TRUE(debug::session_resume(session, {}, stop));
+    debug::session_delete_all(session);
+    if (*c.breakpoint != '\0') {
+      ASSERT_TRUE(debug::session_add_breakpoint(session, at(c.breakpoint), "", {}, "", id));
+    }
+    const std::string watch = c.watch;
+    if (!watch.empty()) {
+      const size_t dots = watch.find("..");
+      const uint64_t first = at(watch.substr(0, dots));
+      ASSERT_TRUE(
+          debug::session_add_watch(session, first, dots == std::string::npos ? first : at(watch.substr(dots + 2)), id));
+    }
+    ASSERT_TRUE(debug::session_reverse(session, {c.mode, 1, 0}, stop));
+    const Machine& machine = debug::session_machine(session);
+    EXPECT_EQ(stop.reason, c.reason);
+    EXPECT_EQ(machine.pc, at(c.pc));
+    EXPECT_EQ(machine.depth, c.depth);
+    EXPECT_EQ(stop.executed, c.undone);
+    if (c.reason == debug::StopReason::watch) {
+      EXPECT_EQ(stop.writer, machine.pc);
+    }
+    const std::string slot = c.slot;
+    for (size_t k = 0; k < slot.size(); ++k) {
+      EXPECT_EQ(kSymbolAlphabet[tryte_value_at(machine.memory, at("slot") + k)], slot[k]) << k;
+    }
+  }
+}
+
 TEST_F(DebugSession, StopsWhereAsked) {
   for (const Case& c : kCases) {
     SCOPED_TRACE(c.name);
@@ -192,6 +351,27 @@ TEST_F(DebugSession, EndedMachineResumesNoMoreAndWatchNamesItsWriter) {
   EXPECT_FALSE(debug::session_resume(session, {}, stop));
   EXPECT_TRUE(debug::session_delete(session, id));
   EXPECT_FALSE(debug::session_delete(session, id));
+}
+
+TEST_F(DebugSession, GoingBackOverDrawingSaysThePictureStays) {
+  load("main:\n  sys -160018, 5, 0\n  sys -160003, 12, 1\n  sys -1\n  halt\n  .pool\n");
+  const HostState& host = session.host.processor->host;
+  debug::Stop stop;
+  ASSERT_TRUE(debug::session_resume(session, {}, stop));
+  const uint32_t drawn = host.pixels[12];
+  ASSERT_NE(drawn, host.pixels[11]);
+  struct Back {
+    uint64_t steps;
+    uint8_t kept;
+    uint64_t fb_cursor;
+  };
+  for (const Back b : {Back{2, 0, 5}, Back{5, debug::kKeptPicture, 5}, Back{20, debug::kKeptPicture, 0}}) {
+    ASSERT_TRUE(debug::session_reverse(session, {debug::Resume::step, b.steps, 0}, stop));
+    EXPECT_EQ(stop.kept, b.kept) << b.steps;
+    EXPECT_EQ(host.fb_cursor, b.fb_cursor) << b.steps;
+  }
+  EXPECT_EQ(stop.reason, debug::StopReason::oldest);
+  EXPECT_EQ(host.pixels[12], drawn);
 }
 
 TEST_F(DebugSession, WaitsForKeysAndTakesThem) {

@@ -171,6 +171,59 @@ error: step N with N from 1
 acc nil
 )",
      1},
+    {"going back", "", "debug e.tasm",
+     R"(keys A
+break double
+run
+finish
+reverse-step
+reverse-finish
+watch slot..slot+3
+continue
+continue
+reverse-continue
+reverse-continue
+reverse-next
+rc
+rs
+record off
+rs
+)",
+     R"(e.tasm at 216679 main (e.tasm:2): lit 3
+    2 |   lit 3
+queued 1 keys
+breakpoint 1 at 216746 double (e.tasm:16)
+breakpoint 1
+216746 double (e.tasm:16): push 2
+    16 |   push 2
+216698 main+19 (e.tasm:5): push 1
+    5 |   push 1
+216753 double+7 (e.tasm:19): ret
+    19 |   ret
+breakpoint 1
+216746 double (e.tasm:16): push 2
+    16 |   push 2
+watch 2 on 216754..216757
+watch 2: written by 216714 main+35 (e.tasm:11)
+216717 main+38 (e.tasm:12): nil
+    12 |   sys -320004
+halted after 29 instructions: pc 216746 double (e.tasm:16), acc 28, depth 0
+watch 2: written by 216714 main+35 (e.tasm:11)
+216714 main+35 (e.tasm:11): call 4 5
+    11 |   call 4 5
+breakpoint 1
+216746 double (e.tasm:16): push 2
+    16 |   push 2
+216695 main+16 (e.tasm:4): call 19 18
+    4 |   jsr double, 5
+reached the oldest recorded step
+216679 main (e.tasm:2): lit 3
+    2 |   lit 3
+error: nothing is recorded to go back over
+not recording; what was recorded is forgotten
+error: recording is off (`record on`)
+)",
+     1},
 };
 
 TEST(DebugCommand, ScriptsPrintTheirAnswers) {

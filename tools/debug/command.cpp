@@ -21,12 +21,18 @@ constexpr char kHelp[] = R"(Running:
   next | n                 execute one instruction, a call as a whole
   finish                   run until the current call returns
   until LOCATION           run until pc reaches LOCATION in this call, or it returns
+  reverse-step [N] | rs [N]    undo N instructions (default 1)
+  reverse-next | rn        undo one instruction, a call as a whole
+  reverse-finish           go back to the call that entered the current one
+  reverse-continue | rc    go back to a breakpoint, a watch's change or the oldest step
+  record on|off            record steps for going back (default on; off forgets them)
   keys TEXT                queue keys as `quill run --keys` writes them ("hi{enter}")
 Stopping:
   break LOCATION [if CONDITION] | b   stop before the instruction at LOCATION
   watch ADDRESS[..END]     stop after an instruction or host call changes those trytes
   delete [N]               delete breakpoint or watch N, or all of them
   info breakpoints         list breakpoints and watches with their hits
+  info record              how many steps can be undone and the bytes they take
 Looking:
   print [acc|pc|depth|stack N|stacks] | p    registers, one stack, or every non-empty stack
   backtrace | bt           the return stack with labels and source lines
@@ -109,6 +115,15 @@ CommandStatus resume(Session& session, const ResumeRequest& request, std::string
   Stop stop;
   if (!session_resume(session, request, stop)) {
     return fail(out, "the program has ended; `run` starts it again");
+  }
+  out += view_stop(session, stop);
+  return CommandStatus::ok;
+}
+
+CommandStatus reverse(Session& session, const ResumeRequest& request, std::string& out) {
+  Stop stop;
+  if (!session_reverse(session, request, stop)) {
+    return fail(out, session.recording ? "nothing is recorded to go back over" : "recording is off (`record on`)");
   }
   out += view_stop(session, stop);
   return CommandStatus::ok;
@@ -297,6 +312,25 @@ CommandStatus run_motion(Session& session, const std::vector<std::string>& words
     request.mode = Resume::until;
     if (words.size() != 2) return fail(out, "until LOCATION");
     if (!parse_location(session, words[1], request.target, error)) return fail(out, error);
+  } else if (is(word, "reverse-step", "rs")) {
+    request.mode = Resume::step;
+    int64_t count = 1;
+    if (words.size() > 1 && (!parse_number(words[1], count) || count <= 0)) {
+      return fail(out, "reverse-step N with N from 1");
+    }
+    request.count = static_cast<uint64_t>(count);
+    return reverse(session, request, out);
+  } else if (is(word, "reverse-next", "rn")) {
+    request.mode = Resume::next;
+    return reverse(session, request, out);
+  } else if (word == "reverse-finish") {
+    if (session_machine(session).depth == 0) return fail(out, "not inside a call");
+    request.mode = Resume::finish;
+    return reverse(session, request, out);
+  } else if (is(word, "reverse-continue", "rc")) {
+    return reverse(session, request, out);
+  } else if (word.compare(0, 8, "reverse-") == 0) {
+    return fail(out, "unknown command '" + word + "' (try help)");
   }
   return resume(session, request, out);
 }
@@ -391,8 +425,13 @@ CommandStatus run_command_line(Session& session, const std::string& line, std::s
   } else if (is(word, "continue", "c")) {
     return resume(session, ResumeRequest{}, out);
   } else if (is(word, "step", "s") || is(word, "stepi", "si") || is(word, "next", "n") || word == "finish" ||
-             is(word, "until", "u")) {
+             is(word, "until", "u") || word.compare(0, 8, "reverse-") == 0 || word == "rs" || word == "rn" ||
+             word == "rc") {
     return run_motion(session, words, out);
+  } else if (word == "record") {
+    if (words.size() != 2 || (words[1] != "on" && words[1] != "off")) return fail(out, "record on|off");
+    session_record(session, words[1] == "on");
+    out += words[1] == "on" ? "recording steps\n" : "not recording; what was recorded is forgotten\n";
   } else if (is(word, "break", "b")) {
     return add_breakpoint(session, rest_of(line), out);
   } else if (word == "watch") {
@@ -408,6 +447,10 @@ CommandStatus run_command_line(Session& session, const std::string& line, std::s
   } else if (word == "info" && words.size() == 2 &&
              (words[1] == "breakpoints" || words[1] == "b" || words[1] == "watch")) {
     out += breakpoint_list(session);
+  } else if (word == "info" && words.size() == 2 && words[1] == "record") {
+    const Timeline& t = session.timeline;
+    out += std::string(session.recording ? "recording" : "not recording") + ": " + std::to_string(t.records) +
+           " steps can be undone, in " + std::to_string(t.bytes) + " bytes\n";
   } else if (is(word, "print", "p")) {
     return print(session, words, out);
   } else if (is(word, "backtrace", "bt")) {

@@ -12,6 +12,7 @@
 #include "cpu/step.h"
 #include "host/keyboard.h"
 #include "platform/clock.h"
+#include "tools/debug/recorder.h"
 #include "tools/image/image_file.h"
 #include "tools/io/input_file.h"
 
@@ -35,7 +36,7 @@ StepResult step_once(Session& session) {
     }
     session.yielded = false;
   }
-  if (machine_step(machine) == status_budget_reached) {
+  if (recorder_step(session) == status_budget_reached) {
     machine.status = status_ready;
     session.yielded = true;
   }
@@ -84,17 +85,6 @@ bool load_image(Session& session, const ProgramSource& program, std::string& err
 void snapshot(const Session& session, Watch& watch) {
   const uint8_t* from = session.host.memory + 3 * watch.first;
   watch.bytes.assign(from, from + 3 * (watch.last - watch.first + 1));
-}
-
-// The first watch whose trytes changed since it was last seen; its snapshot is renewed.
-const Watch* changed_watch(Session& session) {
-  for (Watch& watch : session.watches) {
-    if (std::memcmp(watch.bytes.data(), session.host.memory + 3 * watch.first, watch.bytes.size()) != 0) {
-      snapshot(session, watch);
-      return &watch;
-    }
-  }
-  return nullptr;
 }
 
 // The breakpoint at pc whose condition holds, counting a hit on every one there.
@@ -149,6 +139,16 @@ bool compare(int64_t left, Compare how, int64_t right) {
 
 }  // namespace
 
+const Watch* session_changed_watch(Session& session) {
+  for (Watch& watch : session.watches) {
+    if (std::memcmp(watch.bytes.data(), session.host.memory + 3 * watch.first, watch.bytes.size()) != 0) {
+      snapshot(session, watch);
+      return &watch;
+    }
+  }
+  return nullptr;
+}
+
 bool condition_holds(const Condition& condition, const Machine& machine, uint64_t hits) {
   const ValueStack& stack = machine.frames[machine.depth].stacks[condition.stack % kStackCount];
   int64_t value = 0;
@@ -188,6 +188,7 @@ bool session_load(Session& session, const ProgramSource& program, std::string& e
   Processor& processor = *session.host.processor;
   processor.machine.pc = program.entry;
   processor.host.speed = 0;  // nothing else runs yet, so no lock is needed
+  recorder_attach(session);
   session.program = program;
   session.file_texts.assign(session.map.files.size(), std::string());
   session.yielded = true;
@@ -267,7 +268,7 @@ bool session_resume(Session& session, const ResumeRequest& request, Stop& stop) 
     }
     stop.executed += 1;
     if (!session.watches.empty()) {
-      if (const Watch* watch = changed_watch(session)) {
+      if (const Watch* watch = session_changed_watch(session)) {
         stop.reason = StopReason::watch;
         stop.id = watch->id;
         stop.writer = pc;

@@ -7,10 +7,12 @@
 
 #include <atomic>
 #include <cstdint>
+#include <deque>
 #include <string>
 #include <vector>
 
 #include "runner/headless.h"
+#include "tools/debug/timeline.h"
 #include "tools/map/source_map.h"
 
 namespace quill::debug {
@@ -49,6 +51,17 @@ struct ProgramSource {
   uint64_t entry = kBootAddress;
 };
 
+// The host state as it stood before one recorded host call, so that stepping back
+// over the call puts back the cursors, colours, speed, sleep, halt and the keys it took.
+struct HostMark {
+  uint64_t step = 0;  // the recorded step that made the call
+  int64_t call = 0;
+  uint64_t read_cursor = 0, fb_cursor = 0, speed = 0, wake_ns = 0;
+  uint32_t key_head = 0, key_count = 0, hold_depth = 0;
+  TernaryColor color1, color0;
+  bool halt_request = false, waiting_for_key = false, frame_dirty = false;
+};
+
 struct Session {
   HeadlessHost host;
   ProgramSource program;
@@ -60,6 +73,11 @@ struct Session {
   std::atomic<int32_t> pause_requested{0};  // set by any thread (an interrupt, an editor's pause)
   bool yielded = true;                      // the last instruction was a host call that yields (or none ran yet)
   std::vector<std::string> file_texts;      // the map's files, read on first use ("" until then)
+  // Going back: every step is recorded while `recording` is on.
+  bool recording = true;
+  Timeline timeline;
+  uint64_t step_index = 0;          // steps recorded since the load, less those undone
+  std::deque<HostMark> host_marks;  // of the recorded host calls, oldest first
 };
 
 enum class Resume : uint8_t {
@@ -83,13 +101,18 @@ enum class StopReason : uint8_t {
   ended,       // the machine stopped (halted or failed: see its status)
   key_wait,    // the program waits for a key and none is queued
   paused,      // pause_requested was set
+  oldest,      // going back, the oldest recorded step was undone
 };
+
+// Bits of Stop::kept: what going back crossed but could not take back.
+enum : uint8_t { kKeptPicture = 1, kKeptCores = 2 };
 
 struct Stop {
   StopReason reason = StopReason::done;
   uint32_t id = 0;
   uint64_t writer = 0;
-  uint64_t executed = 0;  // instructions executed by this resume
+  uint64_t executed = 0;  // instructions executed by this resume (or undone, going back)
+  uint8_t kept = 0;       // going back: kKeptPicture, kKeptCores
 };
 
 // Loads `program` into a fresh machine (assembling a .tasm, reading its map or
@@ -119,6 +142,15 @@ void session_delete_all(Session& session);
 // instruction (and is cleared). False when the machine has already stopped.
 [[nodiscard]] bool session_resume(Session& session, const ResumeRequest& request, Stop& stop);
 
+// Goes back as asked: step undoes `count` instructions, next undoes one with a call
+// as a whole, finish goes back to the call that entered the current one, go until a
+// breakpoint's instruction is next or a watched tryte changes back. Stops at the
+// oldest recorded step. False when nothing is recorded.
+[[nodiscard]] bool session_reverse(Session& session, const ResumeRequest& request, Stop& stop);
+
+// Turns recording on or off; off forgets what was recorded.
+void session_record(Session& session, bool on);
+
 // Queues key codes for the program; false when the queue is full.
 [[nodiscard]] bool session_push_keys(Session& session, const std::vector<int64_t>& codes);
 
@@ -127,6 +159,9 @@ void session_delete_all(Session& session);
 
 // The text of line `line` (1-based) of the map's file `file`; false when it has none.
 [[nodiscard]] bool session_source_line(Session& session, uint32_t file, uint32_t line, std::string& text);
+
+// The first watch whose trytes changed since it was last seen; its snapshot is renewed.
+[[nodiscard]] const Watch* session_changed_watch(Session& session);
 
 // The condition holds for the machine as it stands, counting `hits`.
 [[nodiscard]] bool condition_holds(const Condition& condition, const Machine& machine, uint64_t hits);

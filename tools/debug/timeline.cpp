@@ -69,6 +69,8 @@ struct Before {
   int operands = 0;  // stacks named, when they all decode
   uint8_t stacks[4] = {};
   uint8_t counts[4] = {};
+  bool push = false;        // a push whose stack decoded (kept apart from kind and
+                            // operands so that it is read as it was written)
   int64_t pushed_over = 0;  // the slot a push writes, when the stack has room
   uint8_t callee_counts[kStackCount] = {};
   uint64_t callee_return = 0;
@@ -94,6 +96,7 @@ void look_ahead(const Machine& m, Before& b) {
     b.counts[i] = stacks[b.stacks[i]].count;
   }
   b.operands = n;
+  b.push = b.kind == op_push;
   const ValueStack& first = stacks[b.stacks[0]];
   if (b.kind == op_push && first.count < kStackCapacity) b.pushed_over = first.values[first.count];
   if (b.kind != op_call) return;
@@ -120,7 +123,7 @@ void build_record(Timeline& t, const Machine& m, const Before& b, const uint8_t*
   if (m.depth > b.depth) flags |= kDepthUp;
   if (m.depth < b.depth) flags |= kDepthDown;
   const ValueStack* stacks = m.frames[b.depth].stacks;
-  const bool pushed = b.kind == op_push && b.operands == 1 && stacks[b.stacks[0]].count == b.counts[0] + 1;
+  const bool pushed = b.push && stacks[b.stacks[0]].count == b.counts[0] + 1;
   if (pushed) flags |= kPushed;
   const bool stored = b.store_count > 0 && std::memcmp(store, m.memory + 3 * b.store_at, 3 * b.store_count) != 0;
   if (stored || !t.notes.empty()) flags |= kMemory;

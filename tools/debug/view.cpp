@@ -118,6 +118,9 @@ std::string view_stop(Session& session, const Stop& stop) {
     case StopReason::paused:
       why = "paused\n";
       break;
+    case StopReason::oldest:
+      why = "reached the oldest recorded step\n";
+      break;
     case StopReason::key_wait:
       why = "the program waits for a key (queue some with `keys`)\n";
       break;
@@ -126,6 +129,8 @@ std::string view_stop(Session& session, const Stop& stop) {
              " instructions: pc " + named(session, machine.pc) + ", acc " + value_text(machine.acc) + ", depth " +
              std::to_string(machine.depth) + "\n";
   }
+  if (stop.kept & kKeptPicture) why += "(the picture is not taken back: it shows what was drawn later)\n";
+  if (stop.kept & kKeptCores) why += "(the auxiliary cores and fetches are not taken back)\n";
   return why + view_location(session, machine.pc);
 }
 
