@@ -19,6 +19,7 @@
 #include "tools/image/image_file.h"
 #include "tools/image/png.h"
 #include "tools/io/input_file.h"
+#include "tools/map/source_map.h"
 
 namespace quill {
 namespace {
@@ -182,9 +183,10 @@ int emulator_finish(Emulator& emulator, bool closed_normally) {
   return 1;
 }
 
-// The labels of the first symbol file found beside the image; none when there is
-// no readable one (the failure line then gives the bare address).
-std::vector<AsmLabel> labels_beside_image(const Emulator& emulator) {
+// Where `address` lies, from the first source map or symbol file found beside the
+// image: "label+offset (file:line)" from a map, "label+offset" from a symbol file, ""
+// when there is neither (the failure line then gives the bare address).
+std::string place_beside_image(const Emulator& emulator, uint64_t address) {
   std::vector<std::string> images;
   if (emulator.folder[0] != '\0') {
     images = {std::string(emulator.folder) + kTritFileName, std::string(emulator.folder) + kTextFileName};
@@ -193,13 +195,18 @@ std::vector<AsmLabel> labels_beside_image(const Emulator& emulator) {
   }
   for (const std::string& image : images) {
     std::string text, error;
+    SourceMap map;
+    if (read_input_file(path_beside(image, ".map"), kTextInputLimitBytes, text, error) &&
+        source_map_from_json(text, map, error)) {
+      return source_map_name(map, address);
+    }
     std::vector<AsmLabel> labels;
-    if (read_input_file(symbol_path_beside(image), kTextInputLimitBytes, text, error) &&
+    if (read_input_file(path_beside(image, ".sym"), kTextInputLimitBytes, text, error) &&
         parse_symbols(text, labels, error)) {
-      return labels;
+      return name_address(labels, address);
     }
   }
-  return {};
+  return "";
 }
 
 // The picture the window shows, as a PNG.
@@ -236,7 +243,7 @@ CreateOutcome write_new_picture(const std::string& png, const CalendarTime& now,
 void emulator_report_failure(const Emulator& emulator) {
   const Machine& machine = emulator.processor.machine;
   if (!status_is_failure(machine.status)) return;
-  const std::string place = name_address(labels_beside_image(emulator), machine.pc);
+  const std::string place = place_beside_image(emulator, machine.pc);
   std::fprintf(stderr, "%s\n", failure_line(machine.status, machine.pc, machine.executed, place).c_str());
   std::fflush(stderr);
 }

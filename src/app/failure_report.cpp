@@ -6,12 +6,12 @@ namespace quill {
 
 bool status_is_failure(uint32_t status) { return status >= status_memory_end && status <= status_invalid_destination; }
 
-std::string symbol_path_beside(const std::string& image_path) {
+std::string path_beside(const std::string& image_path, const char* extension) {
   const size_t name_start = image_path.find_last_of("/\\") + 1;  // 0 when there is no separator
   const size_t dot = image_path.rfind('.');
   // A dot that starts the name (".tern") or lies in a folder is no extension.
   const bool has_extension = dot != std::string::npos && dot > name_start;
-  return image_path.substr(0, has_extension ? dot : image_path.size()) + ".sym";
+  return image_path.substr(0, has_extension ? dot : image_path.size()) + extension;
 }
 
 std::string name_address(const std::vector<AsmLabel>& labels, uint64_t address) {

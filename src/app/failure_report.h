@@ -13,9 +13,10 @@ namespace quill {
 // opposed to one that halted, was stopped or is still running.
 [[nodiscard]] bool status_is_failure(uint32_t status);
 
-// The symbol file that `quill asm --symbols` would have written beside the image
-// at `image_path`: the file name's extension replaced by ".sym" (added when it has none).
-[[nodiscard]] std::string symbol_path_beside(const std::string& image_path);
+// The file that `quill asm --symbols` (`extension` ".sym") or `--map` (".map") would
+// have written beside the image at `image_path`: the file name's extension replaced
+// by `extension` (added when it has none).
+[[nodiscard]] std::string path_beside(const std::string& image_path, const char* extension);
 
 // The address as the nearest label at or below it: "label+offset", or "label" at
 // the label itself; "" when no label lies at or below it. Labels in any order; of

@@ -19,7 +19,7 @@ TEST(FailureReport, SymbolFileBesideTheImage) {
       {"C:\\v1.2\\prog", "C:\\v1.2\\prog.sym"},
       {"dir/.tern", "dir/.tern.sym"},  // a name that starts with its dot
   };
-  for (const auto& c : cases) EXPECT_EQ(symbol_path_beside(c.image), c.symbols) << c.image;
+  for (const auto& c : cases) EXPECT_EQ(path_beside(c.image, ".sym"), c.symbols) << c.image;
 }
 
 TEST(FailureReport, NearestLabelAtOrBelow) {
