@@ -1,0 +1,82 @@
+// The debugger's stepping beside the plain engine, on the same workloads: a session
+// with nothing set, with a breakpoint that is never hit, and recording for going back.
+// Each iteration resumes for the runners' batch of 65,536 instructions.
+#include <benchmark/benchmark.h>
+
+#include <string>
+
+#include "codec/machine_memory.h"
+#include "tools/debug/session.h"
+
+namespace {
+
+using namespace quill;
+using namespace quill::debug;
+
+enum class Setup { nothing_set, breakpoint, recording };
+
+void debug_workload(benchmark::State& state, const char* source, Setup setup) {
+  static Session session;  // the headless host is large: kept off the stack
+  ProgramSource program;
+  program.path = std::string(QUILL_SOURCE_DIR) + "/programs/bench/" + source;
+  program.assembled = true;
+  program.entry = 0;  // the workloads start at address 0
+  std::string error;
+  session_delete_all(session);
+  if (!session_load(session, program, error)) {
+    state.SkipWithError(error.c_str());
+    return;
+  }
+  session_record(session, setup == Setup::recording);
+  uint32_t id = 0;
+  // Far past the loop: the check runs before every instruction and never stops it.
+  if (setup == Setup::breakpoint && !session_add_breakpoint(session, kBootAddress, "", {}, "", id)) {
+    state.SkipWithError("cannot set the breakpoint");
+    return;
+  }
+  const uint64_t before = session_machine(session).executed;
+  for (auto _ : state) {
+    Stop stop;
+    if (!session_resume(session, {Resume::step, 65'536, 0}, stop) || stop.reason != StopReason::done) {
+      state.SkipWithError("the workload stopped");
+      break;
+    }
+  }
+  state.counters["instructions/s"] = benchmark::Counter(
+      static_cast<double>(session_machine(session).executed - before), benchmark::Counter::kIsRate);
+  session_close(session);
+}
+
+void BM_CountLoop_Debugger(benchmark::State& state) { debug_workload(state, "count_loop.tasm", Setup::nothing_set); }
+void BM_CountLoop_DebuggerBreakpoint(benchmark::State& state) {
+  debug_workload(state, "count_loop.tasm", Setup::breakpoint);
+}
+void BM_CountLoop_DebuggerRecording(benchmark::State& state) {
+  debug_workload(state, "count_loop.tasm", Setup::recording);
+}
+void BM_CallLoop_Debugger(benchmark::State& state) { debug_workload(state, "call_loop.tasm", Setup::nothing_set); }
+void BM_CallLoop_DebuggerBreakpoint(benchmark::State& state) {
+  debug_workload(state, "call_loop.tasm", Setup::breakpoint);
+}
+void BM_CallLoop_DebuggerRecording(benchmark::State& state) {
+  debug_workload(state, "call_loop.tasm", Setup::recording);
+}
+void BM_StoreLoop_Debugger(benchmark::State& state) { debug_workload(state, "store_loop.tasm", Setup::nothing_set); }
+void BM_StoreLoop_DebuggerBreakpoint(benchmark::State& state) {
+  debug_workload(state, "store_loop.tasm", Setup::breakpoint);
+}
+void BM_StoreLoop_DebuggerRecording(benchmark::State& state) {
+  debug_workload(state, "store_loop.tasm", Setup::recording);
+}
+
+}  // namespace
+
+BENCHMARK(BM_CountLoop_Debugger)->MinTime(1.0);
+BENCHMARK(BM_CountLoop_DebuggerBreakpoint)->MinTime(1.0);
+BENCHMARK(BM_CountLoop_DebuggerRecording)->MinTime(1.0);
+BENCHMARK(BM_CallLoop_Debugger)->MinTime(1.0);
+BENCHMARK(BM_CallLoop_DebuggerBreakpoint)->MinTime(1.0);
+BENCHMARK(BM_CallLoop_DebuggerRecording)->MinTime(1.0);
+BENCHMARK(BM_StoreLoop_Debugger)->MinTime(1.0);
+BENCHMARK(BM_StoreLoop_DebuggerBreakpoint)->MinTime(1.0);
+BENCHMARK(BM_StoreLoop_DebuggerRecording)->MinTime(1.0);
