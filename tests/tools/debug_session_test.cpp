@@ -305,15 +305,15 @@ TEST_F(DebugSession, StopsWhereAsked) {
     SCOPED_TRACE(c.name);
     debug::session_delete_all(session);
     load(kProgram);
-    for (const std::string spec : c.breakpoints) {
-      const size_t cut = spec.find(" if ");
+    for (const std::string breakpoint : c.breakpoints) {
+      const size_t cut = breakpoint.find(" if ");
       debug::Condition condition;
       std::string error;
       if (cut != std::string::npos) {
-        ASSERT_TRUE(debug::parse_condition(spec.substr(cut + 4), condition, error)) << error;
+        ASSERT_TRUE(debug::parse_condition(breakpoint.substr(cut + 4), condition, error)) << error;
       }
       uint32_t id = 0;
-      ASSERT_TRUE(debug::session_add_breakpoint(session, at(spec.substr(0, cut)), spec, condition, "", id));
+      ASSERT_TRUE(debug::session_add_breakpoint(session, at(breakpoint.substr(0, cut)), breakpoint, condition, "", id));
     }
     const std::string watch = c.watch;
     if (!watch.empty()) {

@@ -142,16 +142,16 @@ CommandStatus run_from_start(Session& session, std::string& out) {
   return resume(session, ResumeRequest{}, out);
 }
 
-CommandStatus add_breakpoint(Session& session, const std::string& spec, std::string& out) {
-  const size_t if_at = spec.find(" if ");
-  const std::string where = words_of(spec.substr(0, if_at)).empty() ? "" : words_of(spec.substr(0, if_at))[0];
+CommandStatus add_breakpoint(Session& session, const std::string& request, std::string& out) {
+  const size_t if_at = request.find(" if ");
+  const std::string where = words_of(request.substr(0, if_at)).empty() ? "" : words_of(request.substr(0, if_at))[0];
   Condition condition;
   std::string error, condition_text;
   uint64_t address = 0;
   if (where.empty()) return fail(out, "break needs a location");
   if (!parse_location(session, where, address, error)) return fail(out, error);
   if (if_at != std::string::npos) {
-    condition_text = spec.substr(if_at + 4);
+    condition_text = request.substr(if_at + 4);
     if (!parse_condition(condition_text, condition, error)) return fail(out, error);
   }
   uint32_t id = 0;
@@ -164,12 +164,12 @@ CommandStatus add_breakpoint(Session& session, const std::string& spec, std::str
   return CommandStatus::ok;
 }
 
-CommandStatus add_watch(Session& session, const std::string& spec, std::string& out) {
-  const size_t dots = spec.find("..");
+CommandStatus add_watch(Session& session, const std::string& request, std::string& out) {
+  const size_t dots = request.find("..");
   std::string error;
   uint64_t first = 0, last = 0;
-  if (!parse_location(session, spec.substr(0, dots), first, error) ||
-      (dots != std::string::npos && !parse_location(session, spec.substr(dots + 2), last, error))) {
+  if (!parse_location(session, request.substr(0, dots), first, error) ||
+      (dots != std::string::npos && !parse_location(session, request.substr(dots + 2), last, error))) {
     return fail(out, error);
   }
   if (dots == std::string::npos) last = first;
