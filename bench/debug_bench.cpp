@@ -42,8 +42,8 @@ void debug_workload(benchmark::State& state, const char* source, Setup setup) {
       break;
     }
   }
-  state.counters["instructions/s"] = benchmark::Counter(
-      static_cast<double>(session_machine(session).executed - before), benchmark::Counter::kIsRate);
+  state.counters["instructions/s"] =
+      benchmark::Counter(static_cast<double>(session_machine(session).executed - before), benchmark::Counter::kIsRate);
   session_close(session);
 }
 
