@@ -123,7 +123,8 @@ if poll 60 find_window; then
     fail "the window may shrink below the picture: $(xprop -id "$window" WM_NORMAL_HINTS)"
   # A click gives the window the keyboard.
   xdotool mousemove --window "$window" 500 300 click 1
-  poll 5 test "$(xdotool getwindowfocus 2>/dev/null)" = "$window" || fail "a click did not focus the window"
+  focused() { [ "$(xdotool getwindowfocus 2>/dev/null)" = "$window" ]; }
+  poll 5 focused || fail "a click did not focus the window"
   # '#' has no code, Alt+x is a system key, Ctrl with a character key types nothing
   # and F10 does nothing: none may reach the program. The keypad's keys, with NumLock
   # off as Xvfb starts, are the main Home, Delete, Up and End.
@@ -246,12 +247,13 @@ if poll 60 find_window && poll 30 picture_shown_at_scale_one; then
   xdotool type --delay 30 a
   for key in shift+a Left Home Delete Up End ctrl+s shift+Return Return; do xdotool key "$key"; sleep 0.05; done
   expect_title "Quillomar - halted"
-  xdotool key F2 F2
-  pictures() { find "$shots" -name 'quillomar-*.png' | sort; }
-  poll 30 test "$(pictures | wc -l)" = 2 || fail "F2 twice: $(pictures | tr '\n' ' ')"
   "$QUILL" run --keys 'aA{left}{home}{delete}{up}{end}{ctrl-s}{shift-enter}{enter}' --screenshot "$work/run.png" "$work/prog.tern" >/dev/null ||
     fail "quill run of the program"
-  for picture in $(pictures); do cmp -s "$picture" "$work/run.png" || fail "$picture differs from quill run's picture"; done
+  xdotool key F2 F2
+  pictures() { find "$shots" -name 'quillomar-*.png' | sort; }
+  # A file is there before it is complete: wait for both to equal quill run's picture.
+  both_written() { [ "$(pictures | wc -l)" = 2 ] && for p in $(pictures); do cmp -s "$p" "$work/run.png" || return 1; done; }
+  poll 30 both_written || fail "F2 twice: $(pictures | tr '\n' ' '), not both equal to quill run's picture"
   [ "$(grep -c "^quillomar: wrote the picture to quillomar-[0-9]\{8\}-[0-9]\{6\}\(-2\)\?\.png$" "$work/err.txt")" = 2 ] ||
     fail "F2 did not name its files: $(cat "$work/err.txt")"
   kill -TERM "$app_pid"
