@@ -1,5 +1,5 @@
 // The files that repeat the catalogues (the assembler includes, the call tables of
-// docs/host-calls.md) are current, and the includes give each name its number.
+// docs/host-calls.md, the editor grammar's keywords) are current, and the includes give each name its number.
 #include "tools/catalogue/catalogue.h"
 
 #include <gtest/gtest.h>
@@ -29,6 +29,11 @@ TEST(Catalogue, CommittedFilesAreCurrent) {
   ASSERT_TRUE(catalogue::with_call_tables(doc, with_calls)) << catalogue::kHostCallsDoc << " lacks a group's table";
   ASSERT_TRUE(catalogue::with_key_table(with_calls, updated)) << catalogue::kHostCallsDoc << " lacks the key table";
   EXPECT_EQ(doc, updated) << catalogue::kHostCallsDoc << kHint;
+  const std::string grammar = test::read_whole_file(kSource + catalogue::kGrammar);
+  std::string grammar_updated;
+  ASSERT_TRUE(catalogue::with_grammar_words(grammar, grammar_updated))
+      << catalogue::kGrammar << " lacks a keyword entry";
+  EXPECT_EQ(grammar, grammar_updated) << catalogue::kGrammar << kHint;
 }
 
 TEST(Catalogue, DocumentWithoutAPlaceForEveryGroupIsRefused) {
@@ -36,6 +41,8 @@ TEST(Catalogue, DocumentWithoutAPlaceForEveryGroupIsRefused) {
   EXPECT_FALSE(catalogue::with_call_tables("# Host calls\n", out));
   EXPECT_FALSE(catalogue::with_call_tables("<!-- calls: sys -->\n<!-- end calls -->\n<!-- calls: nope -->\n", out));
   EXPECT_FALSE(catalogue::with_key_table("<!-- keys -->\n| old |\n", out));
+  EXPECT_FALSE(catalogue::with_grammar_words("{\"repository\": {\"instructions\": {}}}", out));
+  EXPECT_FALSE(catalogue::with_grammar_words("{\"repository\": ", out));
   EXPECT_EQ(out, "unchanged");
 }
 

@@ -7,6 +7,7 @@
 
 #include "codec/charset.h"
 #include "codec/tryte.h"
+#include "tools/asm/keywords.h"
 #include "tools/io/input_file.h"
 
 namespace quill::as {
@@ -69,7 +70,9 @@ struct Parser {
   }
 
   bool define(const std::string& name, SourceLocation where) {
-    if (name == "nil" || name == "acc") return fail(where, "'" + name + "' is a reserved word");
+    for (const char* reserved : kReservedNames) {
+      if (name == reserved) return fail(where, "'" + name + "' is a reserved word");
+    }
     const auto [it, inserted] = defined.emplace(name, where);
     if (inserted) return true;
     const SourceLocation& first = it->second;
@@ -206,34 +209,43 @@ struct Parser {
   bool directive(TokenCursor& c, Statement& s) {
     const std::string name = lower(c.peek().text);
     ++c.at;
-    if (name == "org" || name == "zero") {
-      s.kind = name == "org" ? StatementKind::org : StatementKind::zero;
-      return expression(c, s.target) && line_end(c);
+    const DirectiveInfo* found = nullptr;
+    for (const DirectiveInfo& d : kDirectives) {
+      if (name == d.name) found = &d;
     }
-    if (name == "equ") {
-      if (c.peek().kind != Token::identifier) return fail(c.location(), "expected a name after .equ");
-      s.kind = StatementKind::constant;
-      s.name = c.peek().text;
-      ++c.at;
-      return comma(c) && expression(c, s.target) && line_end(c) && define(s.name, s.where);
+    if (found == nullptr) return fail(s.where, "unknown directive '." + name + "'");
+    switch (found->directive) {
+      case Directive::org:
+      case Directive::zero:
+        s.kind = found->directive == Directive::org ? StatementKind::org : StatementKind::zero;
+        return expression(c, s.target) && line_end(c);
+      case Directive::equ:
+        if (c.peek().kind != Token::identifier) return fail(c.location(), "expected a name after .equ");
+        s.kind = StatementKind::constant;
+        s.name = c.peek().text;
+        ++c.at;
+        return comma(c) && expression(c, s.target) && line_end(c) && define(s.name, s.where);
+      case Directive::cell:
+      case Directive::packed:
+        s.kind = found->directive == Directive::cell ? StatementKind::cells : StatementKind::packed;
+        if (!expression_list(c, s.operands)) return false;
+        return !s.operands.empty() || fail(s.where, "." + name + " needs at least one value");
+      case Directive::raw:
+        return s.kind = StatementKind::raw, raw_symbols(c, s);
+      case Directive::text:
+        return s.kind = StatementKind::text, text_codes(c, s);
+      case Directive::pool:
+        s.kind = StatementKind::pool;
+        s.blocks = std::move(pending_pool);
+        pending_pool.clear();
+        return line_end(c);
+      // .include and .scratch leave no statement of their own (the kind stays `label`).
+      case Directive::include:
+        return include_directive(c, s);
+      case Directive::scratch:
+        return scratch_directive(c, s);
     }
-    if (name == "cell" || name == "packed") {
-      s.kind = name == "cell" ? StatementKind::cells : StatementKind::packed;
-      if (!expression_list(c, s.operands)) return false;
-      return !s.operands.empty() || fail(s.where, "." + name + " needs at least one value");
-    }
-    if (name == "raw") return s.kind = StatementKind::raw, raw_symbols(c, s);
-    if (name == "text") return s.kind = StatementKind::text, text_codes(c, s);
-    if (name == "pool") {
-      s.kind = StatementKind::pool;
-      s.blocks = std::move(pending_pool);
-      pending_pool.clear();
-      return line_end(c);
-    }
-    // .include and .scratch leave no statement of their own (the kind stays `label`).
-    if (name == "include") return include_directive(c, s);
-    if (name == "scratch") return scratch_directive(c, s);
-    return fail(s.where, "unknown directive '." + name + "'");
+    return false;
   }
 
   bool stack_instruction(TokenCursor& c, Statement& s, const std::string& m, OpKind op) {
@@ -309,24 +321,28 @@ struct Parser {
     for (const Instruction& i : kInstructions) {
       if (m == i.mnemonic) return stack_instruction(c, s, m, i.kind);
     }
-    if (m == "halt") return stack_instruction(c, s, m, op_return);
-    if (m == "lit" || m.rfind("lit.", 0) == 0) return literal(c, s, m);
-    if (m == "nil") {
-      s.kind = StatementKind::literal;
-      s.target = Expr{{ExprNode{ExprNode::nil, 0, "", s.where}}, s.where};
-      return line_end(c);
+    const bool sized_literal = m.rfind("lit.", 0) == 0;
+    for (const WordInfo& w : kWords) {
+      if (m != w.name && !(sized_literal && w.word == Word::lit)) continue;
+      switch (w.word) {
+        case Word::halt:
+          return stack_instruction(c, s, m, op_return);
+        case Word::lit:
+          return literal(c, s, m);
+        case Word::nil:
+          s.kind = StatementKind::literal;
+          s.target = Expr{{ExprNode{ExprNode::nil, 0, "", s.where}}, s.where};
+          return line_end(c);
+        case Word::jump:
+          return s.kind = StatementKind::jump, expression(c, s.target) && line_end(c);
+        case Word::branch:
+          return branch(c, s, w.condition);
+        case Word::subroutine:
+          return subroutine(c, s);
+        case Word::host_call:
+          return host_call(c, s);
+      }
     }
-    if (m == "jmp") return s.kind = StatementKind::jump, expression(c, s.target) && line_end(c);
-    static constexpr struct {
-      const char* name;
-      Condition condition;
-    } kBranches[] = {{"jgt", Condition::gt}, {"jlt", Condition::lt}, {"jeq", Condition::eq},
-                     {"jne", Condition::ne}, {"jge", Condition::ge}, {"jle", Condition::le}};
-    for (const auto& b : kBranches) {
-      if (m == b.name) return branch(c, s, b.condition);
-    }
-    if (m == "jsr") return subroutine(c, s);
-    if (m == "sys") return host_call(c, s);
     return fail(s.where, "unknown instruction '" + m + "'");
   }
 

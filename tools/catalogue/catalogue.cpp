@@ -1,10 +1,17 @@
 #include "tools/catalogue/catalogue.h"
 
 #include <cstdio>
+#include <iterator>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <utility>
+#include <vector>
 
+#include "cpu/opcode.h"
 #include "host/color.h"
 #include "host/host_calls.h"
 #include "host/key_codes.h"
+#include "tools/asm/keywords.h"
 
 namespace quill::catalogue {
 namespace {
@@ -111,6 +118,48 @@ bool group_named(const std::string& prefix, HostGroup& group) {
   return false;
 }
 
+// A word where a statement starts: at the beginning of a line or after a label's
+// colon. Labels and constants may share a mnemonic's name, so a word elsewhere on
+// the line is an operand.
+constexpr char kStatementStart[] = "(?i)(?:^|(?<=:))\\s*(";
+constexpr char kWordEnd[] = ")(?![\\w.])";
+
+std::string alternation(const std::vector<std::string>& names) {
+  std::string out;
+  for (const std::string& name : names) out += (out.empty() ? "" : "|") + name;
+  return out;
+}
+
+std::string instruction_words() {
+  std::vector<std::string> names;
+  for (const Instruction& i : kInstructions) names.emplace_back(i.mnemonic);
+  for (const as::WordInfo& w : as::kWords) {
+    if (as::is_pseudo_instruction(w.word)) continue;
+    names.push_back(w.word == as::Word::lit ? std::string(w.name) + "(?:\\.[0-9])?" : w.name);
+  }
+  return kStatementStart + alternation(names) + kWordEnd;
+}
+
+std::string pseudo_instruction_words() {
+  std::vector<std::string> names;
+  for (const as::WordInfo& w : as::kWords) {
+    if (as::is_pseudo_instruction(w.word)) names.emplace_back(w.name);
+  }
+  return kStatementStart + alternation(names) + kWordEnd;
+}
+
+std::string directive_words() {
+  std::vector<std::string> names;
+  for (const as::DirectiveInfo& d : as::kDirectives) names.emplace_back(d.name);
+  return std::string(kStatementStart) + "\\.(?:" + alternation(names) + ")" + kWordEnd;
+}
+
+// Reserved names are case-sensitive, like every name.
+std::string reserved_words() {
+  const std::vector<std::string> names(std::begin(as::kReservedNames), std::end(as::kReservedNames));
+  return "(?<![\\w.$])(?:" + alternation(names) + ")(?![\\w.])";
+}
+
 }  // namespace
 
 std::string assembler_name(const char* name) {
@@ -201,6 +250,25 @@ bool with_key_table(const std::string& doc, std::string& out) {
   const size_t end = start == std::string::npos ? start : doc.find(close, start);
   if (end == std::string::npos) return false;
   out = doc.substr(0, start + open.size()) + "\n" + key_table() + "\n" + doc.substr(end);
+  return true;
+}
+
+bool with_grammar_words(const std::string& grammar, std::string& out) {
+  using Json = nlohmann::ordered_json;
+  Json root = Json::parse(grammar, nullptr, false);
+  if (root.is_discarded() || !root.is_object() || !root.contains("repository")) return false;
+  Json& repository = root["repository"];
+  const std::pair<const char*, std::string> entries[] = {
+      {"instructions", instruction_words()},
+      {"pseudo-instructions", pseudo_instruction_words()},
+      {"directives", directive_words()},
+      {"reserved", reserved_words()},
+  };
+  for (const auto& [name, match] : entries) {
+    if (!repository.is_object() || !repository.contains(name) || !repository[name].is_object()) return false;
+  }
+  for (const auto& [name, match] : entries) repository[name]["match"] = match;
+  out = root.dump(2) + "\n";
   return true;
 }
 

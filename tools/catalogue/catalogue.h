@@ -1,7 +1,9 @@
 // The files written from the catalogues of host calls (src/host/host_calls.h), key
 // codes (src/host/key_codes.h) and colours: the assembler includes in programs/lib
-// and the call and key tables of docs/host-calls.md. `quill_catalogue` writes them into the
-// source tree; a test checks that the committed copies are up to date.
+// and the call and key tables of docs/host-calls.md; and the keywords of the
+// editor grammar from the assembler's words (cpu/opcode.h, tools/asm/keywords.h).
+// `quill_catalogue` writes them into the source tree; a test checks that the
+// committed copies are up to date.
 #pragma once
 
 #include <string>
@@ -32,10 +34,18 @@ namespace quill::catalogue {
 // False, leaving `out` alone, when there is no such place.
 [[nodiscard]] bool with_key_table(const std::string& doc, std::string& out);
 
+// `grammar`, the editor grammar's JSON, with the "match" of each keyword entry of
+// its repository ("instructions", "pseudo-instructions", "directives",
+// "reserved") built from the assembler's word lists, written out in the one
+// layout this function gives. False, leaving `out` alone, when `grammar` is not
+// JSON or lacks one of those entries.
+[[nodiscard]] bool with_grammar_words(const std::string& grammar, std::string& out);
+
 // Where each generated file lives, relative to the source folder.
 inline constexpr const char* kHostInclude = "programs/lib/host.tasm";
 inline constexpr const char* kKeysInclude = "programs/lib/keys.tasm";
 inline constexpr const char* kColorsInclude = "programs/lib/colors.tasm";
 inline constexpr const char* kHostCallsDoc = "docs/host-calls.md";
+inline constexpr const char* kGrammar = "editors/vscode/syntaxes/tasm.tmLanguage.json";
 
 }  // namespace quill::catalogue

@@ -1,5 +1,6 @@
 // quill_catalogue SOURCE_FOLDER: writes the assembler includes and the call tables
-// and the key table of docs/host-calls.md from the catalogues. Exit code 0 when everything was written.
+// and the key table of docs/host-calls.md from the catalogues, and the editor
+// grammar's keywords from the assembler's words. Exit code 0 when everything was written.
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -33,7 +34,15 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "quill_catalogue: %s lacks a place for each group's table or the key table\n", kHostCallsDoc);
     return 1;
   }
+  std::ifstream grammar_in(root + kGrammar, std::ios::binary);
+  const std::string grammar((std::istreambuf_iterator<char>(grammar_in)), std::istreambuf_iterator<char>());
+  std::string grammar_updated;
+  if (!with_grammar_words(grammar, grammar_updated)) {
+    std::fprintf(stderr, "quill_catalogue: %s is not JSON with an entry for each kind of word\n", kGrammar);
+    return 1;
+  }
   const bool ok = write(root + kHostInclude, host_include()) && write(root + kKeysInclude, keys_include()) &&
-                  write(root + kColorsInclude, colors_include()) && write(root + kHostCallsDoc, updated);
+                  write(root + kColorsInclude, colors_include()) && write(root + kHostCallsDoc, updated) &&
+                  write(root + kGrammar, grammar_updated);
   return ok ? 0 : 1;
 }
