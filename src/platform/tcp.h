@@ -3,6 +3,7 @@
 // ever bound, so nothing outside this computer can connect.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 
@@ -12,6 +13,7 @@ struct TcpListener {
   uintptr_t handle = 0;
   uint16_t port = 0;  // the bound port (the system's choice when 0 was asked for)
   bool open = false;
+  std::atomic<int32_t> interrupted{0};  // set by tcp_interrupt: accept gives up
 };
 
 struct TcpConnection {
