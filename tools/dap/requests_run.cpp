@@ -22,7 +22,9 @@ struct Outcome {
   json hits = json::array();
 };
 
-bool holds(const BreakpointSet& set, uint32_t id) { return std::find(set.ids.begin(), set.ids.end(), id) != set.ids.end(); }
+bool holds(const BreakpointSet& set, uint32_t id) {
+  return std::find(set.ids.begin(), set.ids.end(), id) != set.ids.end();
+}
 
 // The instruction at `pc` came from the same source line as `span`.
 bool same_line(const debug::Session& session, const SourceSpan* span, uint64_t pc) {
@@ -234,9 +236,9 @@ void report_finished(Adapter& adapter) {
 
 void start_program(Adapter& adapter) {
   if (adapter.attached) {
-    return send_event(adapter, "stopped",
-                      {{"reason", "pause"}, {"description", "attached"}, {"threadId", kMainThread},
-                       {"allThreadsStopped", true}});
+    return send_event(
+        adapter, "stopped",
+        {{"reason", "pause"}, {"description", "attached"}, {"threadId", kMainThread}, {"allThreadsStopped", true}});
   }
   if (adapter.stop_on_entry) {
     return send_event(adapter, "stopped",
