@@ -45,10 +45,9 @@ void debug_gate_destroy(DebugGate& gate) {
   lock_destroy(gate.lock);
 }
 
-void debug_gate_attach(DebugGate& gate, bool attached) {
+void debug_gate_detach(DebugGate& gate) {
   LockGuard hold(gate.lock);
-  gate.attached = attached;
-  if (attached) return;
+  gate.attached = false;
   gate.pause_wanted = false;
   if (gate.parked) {
     gate.breakpoints.clear();  // the debugger's while parked
@@ -62,6 +61,7 @@ void debug_gate_attach(DebugGate& gate, bool attached) {
 bool debug_gate_pause(void* context, uint8_t** memory, uint64_t* size, Processor** processor) {
   DebugGate& gate = *static_cast<DebugGate*>(context);
   lock_acquire(gate.lock);
+  if (gate.running) gate.attached = true;
   if (gate.running && !gate.parked) {
     gate.pause_wanted = true;
     gate.knock.store(1);

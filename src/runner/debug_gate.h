@@ -36,7 +36,7 @@ struct DebugGate {
   // Under the lock:
   Processor* processor = nullptr;  // bound by processor_start, unbound by processor_release
   bool running = false;            // the bound runner has not ended
-  bool attached = false;           // a debugger holds the gate: the machine's end parks too
+  bool attached = false;           // a debugger paused since the last detach: the machine's end parks too
   bool pause_wanted = false;
   bool parked = false;
 };
@@ -47,15 +47,16 @@ struct DebugGate {
 // Frees them; no thread may use the gate any more.
 void debug_gate_destroy(DebugGate& gate);
 
-// Marks a debugger as attached (the machine's own end then parks for it to see) or
-// gone: going, it forgets the breakpoints and lets a parked runner go on. The
-// debugger's thread, outside pause and resume.
-void debug_gate_attach(DebugGate& gate, bool attached);
+// A debugger goes: the breakpoints are forgotten, a parked runner goes on, and the
+// machine's end no longer parks until a debugger pauses again. The debugger's
+// thread, outside pause and resume.
+void debug_gate_detach(DebugGate& gate);
 
 // The three operations an attached debugger uses, with the gate as `context`.
 //
 // Stops the runner before its next instruction (waiting out a host call in
-// progress) and lends the machine: writes memory, size and the Processor. Also true
+// progress) and lends the machine: writes memory, size and the Processor. From
+// then until debug_gate_detach the debugger counts as attached. Also true
 // when the runner parked by itself (a breakpoint, or the machine's end: the status
 // tells). False when no runner runs any more or the processor is being replaced.
 [[nodiscard]] bool debug_gate_pause(void* context, uint8_t** memory, uint64_t* size, Processor** processor);

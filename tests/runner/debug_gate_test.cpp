@@ -27,10 +27,9 @@ struct Attached {
   DebugGate gate;
   Machine* machine = nullptr;  // valid while lent
 
-  explicit Attached(bool attach = true) {
+  Attached() {
     EXPECT_TRUE(headless_create(host, 20'000));
     EXPECT_TRUE(debug_gate_init(gate));
-    debug_gate_attach(gate, attach);
   }
   ~Attached() {
     headless_destroy(host);
@@ -110,18 +109,26 @@ TEST(DebugGate, ABreakpointParksBeforeItsInstructionEveryTime) {
   EXPECT_FALSE(debug_gate_wait_paused(&a.gate, 0));
 }
 
-// The machine's own end parks for an attached debugger before it is reported;
-// a quit, a stop or no debugger end without parking.
+// The machine's own end parks, before it is reported, for a debugger that paused
+// it since it last detached; without one it ends at once.
 TEST(DebugGate, TheEndParksOnlyForAnAttachedDebugger) {
   struct Case {
-    const char* program;
+    const char* end;
     bool attached;
     uint32_t status;
   };
   for (const Case& c : {Case{kHalts, true, status_halted}, Case{"=00", true, status_invalid_destination},
                         Case{kHalts, false, status_halted}}) {
-    Attached a(c.attached);
-    ASSERT_TRUE(a.start(c.program));
+    Attached a;
+    ProgramBuilder program(0, 10'000);
+    program.call(host_call::kbd_wait);  // holds the end back until the debugger is there
+    program.emit(c.end);
+    ASSERT_TRUE(a.start(program));
+    if (c.attached) {
+      ASSERT_TRUE(a.pause());
+      a.resume();
+    }
+    ASSERT_TRUE(headless_push_key(a.host, 60));
     if (c.attached) {
       ASSERT_TRUE(a.parks());
       EXPECT_EQ(a.machine->status, c.status);
@@ -181,7 +188,7 @@ TEST(DebugGate, DetachingForgetsTheBreakpointsAndLetsAParkedRunnerGo) {
     if (parked) {
       ASSERT_TRUE(a.parks());
     }
-    debug_gate_attach(a.gate, false);
+    debug_gate_detach(a.gate);
     EXPECT_FALSE(debug_gate_wait_paused(&a.gate, 200)) << parked;  // the loop passes the breakpoint each turn
     headless_request_quit(a.host);
     ASSERT_TRUE(headless_wait_end(a.host, kPatienceMs));
