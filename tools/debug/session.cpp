@@ -45,6 +45,26 @@ StepResult step_once(Session& session) {
   return check.ends ? StepResult::ended : StepResult::ok;
 }
 
+// The map or the symbols of an image, either optional.
+bool load_names(Session& session, const ProgramSource& program, std::string& error) {
+  std::string text;
+  if (!program.map_path.empty()) {
+    if (!read_input_file(program.map_path, kTextInputLimitBytes, text, error)) return false;
+    if (!source_map_from_json(text, session.map, error)) {
+      error = program.map_path + ": " + error;
+      return false;
+    }
+  }
+  if (!program.symbols_path.empty()) {
+    if (!read_input_file(program.symbols_path, kTextInputLimitBytes, text, error)) return false;
+    if (!parse_symbols(text, session.map.labels, error)) {
+      error = program.symbols_path + ": " + error;
+      return false;
+    }
+  }
+  return true;
+}
+
 bool load_image(Session& session, const ProgramSource& program, std::string& error) {
   HeadlessHost& host = session.host;
   if (program.assembled) {
@@ -64,22 +84,7 @@ bool load_image(Session& session, const ProgramSource& program, std::string& err
   uint64_t trytes = 0;
   if (!read_image_into(program.path, host.memory, host.size, trytes, error)) return false;
   fill_zero_trytes(host.memory + 3 * trytes, host.size - trytes);
-  std::string text;
-  if (!program.map_path.empty()) {
-    if (!read_input_file(program.map_path, kTextInputLimitBytes, text, error)) return false;
-    if (!source_map_from_json(text, session.map, error)) {
-      error = program.map_path + ": " + error;
-      return false;
-    }
-  }
-  if (!program.symbols_path.empty()) {
-    if (!read_input_file(program.symbols_path, kTextInputLimitBytes, text, error)) return false;
-    if (!parse_symbols(text, session.map.labels, error)) {
-      error = program.symbols_path + ": " + error;
-      return false;
-    }
-  }
-  return true;
+  return load_names(session, program, error);
 }
 
 void snapshot(const Session& session, Watch& watch) {
@@ -197,7 +202,33 @@ bool session_load(Session& session, const ProgramSource& program, std::string& e
   return true;
 }
 
+bool session_borrow(Session& session, const BorrowedMachine& machine, const ProgramSource& names, std::string& error) {
+  session_close(session);
+  session.host.memory = machine.memory;
+  session.host.size = machine.size;
+  session.host.processor = machine.processor;
+  session.borrowed = true;
+  session.recording = false;
+  recorder_clear(session);
+  if (!load_names(session, names, error)) {
+    session_close(session);
+    return false;
+  }
+  session.program = names;
+  session.file_texts.assign(session.map.files.size(), std::string());
+  session.yielded = true;
+  for (Watch& watch : session.watches) snapshot(session, watch);
+  session.loaded = true;
+  return true;
+}
+
 void session_close(Session& session) {
+  if (session.borrowed) {  // the owner frees its machine
+    session.host.memory = nullptr;
+    session.host.size = 0;
+    session.host.processor = nullptr;
+    session.borrowed = false;
+  }
   headless_destroy(session.host);
   session.map = SourceMap{};
   session.file_texts.clear();

@@ -70,6 +70,7 @@ struct Session {
   std::vector<Watch> watches;
   uint32_t next_id = 1;  // shared by breakpoints and watches, as the user numbers them
   bool loaded = false;
+  bool borrowed = false;  // the machine is lent by its owner (session_borrow), not freed here
   std::atomic<int32_t> pause_requested{0};  // set by any thread (an interrupt, an editor's pause)
   bool yielded = true;                      // the last instruction was a host call that yields (or none ran yet)
   std::vector<std::string> file_texts;      // the map's files, read on first use ("" until then)
@@ -120,7 +121,21 @@ struct Stop {
 // watches, so a reload restarts the program. False with `error` set.
 [[nodiscard]] bool session_load(Session& session, const ProgramSource& program, std::string& error);
 
-// Frees the machine, the cores and the memory.
+// A machine its owner runs and lends between two instructions (the window's):
+// memory of `size` trytes and the Processor over it, neither owned by the session.
+struct BorrowedMachine {
+  uint8_t* memory = nullptr;
+  uint64_t size = 0;
+  Processor* processor = nullptr;
+};
+
+// Debugs a lent machine as it stands: loads only the map or symbols named by
+// `names` (its path is not read), leaves the machine's hooks alone and records
+// nothing, so going back is not available. False with `error` set.
+[[nodiscard]] bool session_borrow(Session& session, const BorrowedMachine& machine, const ProgramSource& names,
+                                  std::string& error);
+
+// Frees the machine, the cores and the memory (a borrowed machine is only let go).
 void session_close(Session& session);
 
 [[nodiscard]] inline Machine& session_machine(Session& session) { return session.host.processor->machine; }

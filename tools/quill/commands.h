@@ -12,5 +12,6 @@ int dis_command(const std::vector<std::string>& args);
 int bench_command(const std::vector<std::string>& args);
 int run_command(const std::vector<std::string>& args);
 int debug_command(const std::vector<std::string>& args);
+int dap_command(const std::vector<std::string>& args);
 
 }  // namespace quill::cli

@@ -34,6 +34,7 @@ constexpr Command kCommands[] = {
     {"dis", "disassemble a memory image into source", quill::cli::dis_command},
     {"run", "run a memory image without a window (keys, screenshot, trace, JSON)", quill::cli::run_command},
     {"debug", "debug a program or image: breakpoints, watches, stepping, stacks, memory", quill::cli::debug_command},
+    {"dap", "serve the Debug Adapter Protocol to an editor (stdio, or --port N)", quill::cli::dap_command},
     {"bench", "measure the processor's speed in instructions per second", quill::cli::bench_command},
 };
 
