@@ -42,6 +42,7 @@ void listen_for_debuggers(void* argument) {
       debug.connection.handle = connection.handle;
       debug.connection.open = true;
       debug.serving = true;
+      debug.sessions += 1;
     }
     dap::DapChannel channel;
     channel.context = &debug.connection;
@@ -77,10 +78,16 @@ bool debug_listener_start(DebugListener& debug, uint16_t port) {
 void debug_listener_take_back(DebugListener& debug, Processor& processor) {
   if (!debug.started) return;
   debug_gate_unbind(debug.gate, processor);  // a pause from now on answers no
+  uint64_t session = 0;
+  {
+    LockGuard hold(debug.lock);
+    if (!debug.serving) return;
+    session = debug.sessions;  // a later one cannot reach the machine any more
+  }
   for (int looks = 0;; ++looks) {
     {
       LockGuard hold(debug.lock);
-      if (!debug.serving) return;
+      if (!debug.serving || debug.sessions != session) return;
       // A server waiting for the runner hears that it ended and can tell its client
       // so; one idle between requests only notices when its connection closes.
       if (looks >= kGraceLooks) tcp_interrupt(debug.connection);

@@ -22,6 +22,7 @@ struct DebugListener {
   PlatformEvent session_ended;      // signalled when a session ends
   TcpConnection connection;         // the client being served
   bool serving = false;             // a session is under way
+  uint64_t sessions = 0;            // sessions begun so far
   std::atomic<int32_t> closing{0};  // set once by debug_listener_stop
   bool started = false;             // first thread only
 };
