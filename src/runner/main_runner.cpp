@@ -115,6 +115,10 @@ void main_runner(void* argument) {
   uint64_t seen_changes = host.speed_changes;
   DebugGate* gate = processor.debug_gate;
   bool skip_breakpoint = false;
+  // machine_step writes memory without telling the engine's decoded table, so after
+  // stepping (here, or by a debugger during a park) the table is dropped before the
+  // next batch and rebuilt from memory as it is.
+  bool stepped = false;
   for (;;) {
     if (should_end(processor)) {
       // An attached debugger sees the end before the window does.
@@ -124,6 +128,7 @@ void main_runner(void* argument) {
     if (gate != nullptr && gate->knock.load() != 0) {
       debug_gate_park(*gate, processor, ParkReason::pause);
       skip_breakpoint = true;
+      stepped = true;
       reset(baseline, machine);  // time parked is not made up by a burst
       continue;
     }
@@ -146,8 +151,11 @@ void main_runner(void* argument) {
     if (checks_each_step(processor)) {
       const uint64_t executed = machine.executed;
       checked_run(processor, batch, skip_breakpoint);
+      stepped = true;
       if (machine.executed == executed) reset(baseline, machine);  // parked at once
     } else {
+      if (stepped) machine_release(machine);
+      stepped = false;
       (void)machine_run(machine, batch);
     }
   }
