@@ -8,9 +8,15 @@ const fs = require('node:fs');
 const os = require('node:os');
 const path = require('node:path');
 const cp = require('node:child_process');
-const { DebugClient } = require('@vscode/debugadapter-testsupport');
 
 const QUILL = process.env.QUILL;
+if (!QUILL) throw new Error('QUILL must name the built quill binary');
+try {
+  require.resolve('@vscode/debugadapter-testsupport');
+} catch {
+  throw new Error('the test client is missing: run scripts/install-deps (npm ci in tests/dap)');
+}
+const { DebugClient } = require('@vscode/debugadapter-testsupport');
 // The machines that run these are shared and slow at times: wait as long as it takes.
 const PATIENCE_MS = 3600 * 1000;
 

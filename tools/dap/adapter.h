@@ -79,9 +79,6 @@ void send_output(Adapter& adapter, const std::string& text, const char* category
 // Stops the worker (asking the program to pause) and joins it.
 void stop_worker(Adapter& adapter);
 
-// Sends exited and terminated once, with the program's exit code.
-void report_finished(Adapter& adapter);
-
 // Request handlers: each answers `request` (whose arguments are `args`).
 using Handler = void (*)(Adapter& adapter, const json& request, const json& args);
 

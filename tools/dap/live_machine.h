@@ -17,8 +17,9 @@ struct LiveMachine {
   // has ended or the window is closing.
   bool (*pause)(void* context, uint8_t** memory, uint64_t* size, Processor** processor) = nullptr;
   // Lets the runner go on at its own pace; it pauses by itself before executing
-  // any of the sorted `breakpoints` (and when the machine stops). Never called
-  // while not paused.
+  // any of the sorted `breakpoints` (and when the machine stops), though not at
+  // the one it resumes from, which it executes first. Never called while not
+  // paused. The adapter borrows the machine again with `pause` after each stop.
   void (*resume)(void* context, const uint64_t* breakpoints, size_t count) = nullptr;
   // Waits up to timeout_ms for the runner to have paused by itself; true when it has.
   bool (*wait_paused)(void* context, uint32_t timeout_ms) = nullptr;

@@ -16,8 +16,8 @@ namespace {
 constexpr int64_t kMaxReadBytes = 1 << 20;
 
 // The terminal commands that only look, which evaluate passes on as they are.
-constexpr const char* kLookingCommands[] = {"x", "print", "p", "backtrace", "bt", "list", "l",
-                                            "disassemble", "disas", "cores", "info", "help"};
+constexpr const char* kLookingCommands[] = {"x", "print",       "p",     "backtrace", "bt",   "list",
+                                            "l", "disassemble", "disas", "cores",     "info", "help"};
 
 std::string trimmed(std::string text) {
   while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
@@ -129,7 +129,8 @@ int64_t back_from(const debug::Session& session, uint64_t address, int64_t instr
   for (; instructions > 0; --instructions) {
     auto span = std::upper_bound(spans.begin(), spans.end(), static_cast<uint64_t>(std::max<int64_t>(at - 1, 0)),
                                  [](uint64_t a, const SourceSpan& s) { return a < s.address; });
-    const bool known = at > 0 && span != spans.begin() && (span - 1)->address + (span - 1)->length == static_cast<uint64_t>(at);
+    const bool known =
+        at > 0 && span != spans.begin() && (span - 1)->address + (span - 1)->length == static_cast<uint64_t>(at);
     at = known ? static_cast<int64_t>((span - 1)->address) : at - 1;
   }
   return at;
@@ -194,8 +195,11 @@ void on_stack_trace(Adapter& adapter, const json& request, const json& args) {
   json frames = json::array();
   if (thread != kMainThread) {
     // A core's machine belongs to its own thread while it runs: only its counters can be read.
-    frames.push_back({{"id", 0}, {"name", "core " + std::to_string(thread - kFirstCoreThread) + " runs on its own"},
-                      {"line", 0}, {"column", 0}, {"presentationHint", "label"}});
+    frames.push_back({{"id", 0},
+                      {"name", "core " + std::to_string(thread - kFirstCoreThread) + " runs on its own"},
+                      {"line", 0},
+                      {"column", 0},
+                      {"presentationHint", "label"}});
     return send_response(adapter, request, {{"stackFrames", frames}, {"totalFrames", 1}});
   }
   const Machine& machine = session_machine(session);
@@ -205,8 +209,11 @@ void on_stack_trace(Adapter& adapter, const json& request, const json& args) {
     // Frame 0 stands at pc; each caller at the address its call returns to.
     const uint64_t address = k == 0 ? machine.pc : machine.frames[machine.depth - k + 1].return_address;
     const std::string name = session_name(session, address);
-    json frame = {{"id", k}, {"name", name.empty() ? std::to_string(address) : name.substr(0, name.find(" ("))},
-                  {"line", 0}, {"column", 0}, {"instructionPointerReference", address_reference(address)}};
+    json frame = {{"id", k},
+                  {"name", name.empty() ? std::to_string(address) : name.substr(0, name.find(" ("))},
+                  {"line", 0},
+                  {"column", 0},
+                  {"instructionPointerReference", address_reference(address)}};
     place(session, address, frame);
     frames.push_back(frame);
   }
@@ -223,7 +230,9 @@ void on_scopes(Adapter& adapter, const json& request, const json& args) {
   send_response(adapter, request,
                 {{"scopes",
                   {{{"name", "Registers"}, {"variablesReference", kRegisters}, {"expensive", false}},
-                   {{"name", "Stacks"}, {"variablesReference", kStacks + depth}, {"expensive", false},
+                   {{"name", "Stacks"},
+                    {"variablesReference", kStacks + depth},
+                    {"expensive", false},
                     {"namedVariables", kStackCount}},
                    {{"name", "Cores"}, {"variablesReference", kCores}, {"expensive", false}}}}});
 }
@@ -248,7 +257,8 @@ void on_variables(Adapter& adapter, const json& request, const json& args) {
     if (depth > machine.depth) return send_error(adapter, request, "that frame has returned");
     const ValueStack& stack = machine.frames[depth].stacks[(reference - kStackVariables) % kStackCount];
     for (uint8_t n = 0; n < stack.count; ++n) {
-      variables.push_back({{"name", std::to_string(n)}, {"value", value_text(stack.values[n])}, {"variablesReference", 0}});
+      variables.push_back(
+          {{"name", std::to_string(n)}, {"value", value_text(stack.values[n])}, {"variablesReference", 0}});
     }
   } else {
     return send_error(adapter, request, "no such variables");
@@ -273,7 +283,8 @@ void on_read_memory(Adapter& adapter, const json& request, const json& args) {
   const auto address = static_cast<uint64_t>(first);
   const uint64_t readable = address >= session.host.size ? 0 : std::min<uint64_t>(count, session.host.size - address);
   std::string bytes(readable, '\0');
-  for (uint64_t k = 0; k < readable; ++k) bytes[k] = static_cast<char>(tryte_value_at(session.host.memory, address + k));
+  for (uint64_t k = 0; k < readable; ++k)
+    bytes[k] = static_cast<char>(tryte_value_at(session.host.memory, address + k));
   json body = {{"address", address_reference(address)}, {"data", base64(bytes)}};
   if (readable < static_cast<uint64_t>(count)) body["unreadableBytes"] = static_cast<uint64_t>(count) - readable;
   send_response(adapter, request, body);
@@ -324,7 +335,8 @@ void on_evaluate(Adapter& adapter, const json& request, const json& args) {
   uint32_t stack = 0;
   if (word == "acc" || word == "depth") {
     const std::string value = word == "acc" ? value_text(machine.acc) : std::to_string(machine.depth);
-    if (trimmed(expression) == word) return send_response(adapter, request, {{"result", value}, {"variablesReference", 0}});
+    if (trimmed(expression) == word)
+      return send_response(adapter, request, {{"result", value}, {"variablesReference", 0}});
   }
   if (word == "stack" && stack_number(trimmed(after_first_word(expression)), stack)) {
     const json v = stack_variable(machine, machine.depth, stack);

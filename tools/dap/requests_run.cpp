@@ -17,12 +17,15 @@ constexpr uint32_t kPollMs = 10;
 // What a run came to, worked out by the worker before it lets go of the session.
 struct Outcome {
   const char* reason = nullptr;  // the stopped event's reason; null when the program finished
+  int exit_code = 1;             // when it finished: 0 halted, 1 failed
   std::string description;
   std::string failure;  // the failure line for an output event
   json hits = json::array();
 };
 
-bool holds(const BreakpointSet& set, uint32_t id) { return std::find(set.ids.begin(), set.ids.end(), id) != set.ids.end(); }
+bool holds(const BreakpointSet& set, uint32_t id) {
+  return std::find(set.ids.begin(), set.ids.end(), id) != set.ids.end();
+}
 
 // The instruction at `pc` came from the same source line as `span`.
 bool same_line(const debug::Session& session, const SourceSpan* span, uint64_t pc) {
@@ -134,6 +137,7 @@ Outcome outcome_of(Adapter& adapter, const debug::Stop& stop) {
   debug::Session& session = adapter.session;
   const Machine& machine = session_machine(session);
   Outcome out;
+  out.exit_code = machine.status == status_halted ? 0 : 1;
   switch (stop.reason) {
     case debug::StopReason::done:
     case debug::StopReason::key_wait:
@@ -169,9 +173,17 @@ Outcome outcome_of(Adapter& adapter, const debug::Stop& stop) {
   return out;
 }
 
+// Sends exited and terminated, once.
+void report_finished(Adapter& adapter, int exit_code) {
+  if (adapter.finished) return;
+  adapter.finished = true;
+  send_event(adapter, "exited", {{"exitCode", exit_code}});
+  send_event(adapter, "terminated", json::object());
+}
+
 void report(Adapter& adapter, const Outcome& out) {
   if (!out.failure.empty()) send_output(adapter, out.failure, "stderr");
-  if (out.reason == nullptr) return report_finished(adapter);
+  if (out.reason == nullptr) return report_finished(adapter, out.exit_code);
   json body = {{"reason", out.reason}, {"threadId", kMainThread}, {"allThreadsStopped", true}};
   if (!out.description.empty()) body["description"] = out.description;
   if (!out.hits.empty()) body["hitBreakpointIds"] = out.hits;
@@ -195,7 +207,8 @@ void worker_main(void* argument) {
   } else {
     ran = run_forward(adapter, stop);
   }
-  const Outcome out = ran ? outcome_of(adapter, stop) : Outcome{};
+  Outcome out = ran ? outcome_of(adapter, stop) : Outcome{};
+  if (!ran) out.exit_code = session_machine(session).status == status_halted ? 0 : 1;
   const bool quiet = adapter.abandon.load() != 0;
   adapter.running.store(0);  // the reader may use the session from here on
   if (!quiet) report(adapter, out);
@@ -208,6 +221,7 @@ void begin(Adapter& adapter, const json& request, Motion motion) {
   if (motion == Motion::go) body["allThreadsContinued"] = true;
   send_response(adapter, request, body);
   thread_join(adapter.worker);
+  adapter.session.pause_requested.store(0);  // a pause that came as the last run ended
   adapter.motion = motion;
   adapter.running.store(1);
   if (!thread_start(adapter.worker, worker_main, &adapter)) {
@@ -224,19 +238,11 @@ void stop_worker(Adapter& adapter) {
   adapter.running.store(0);
 }
 
-void report_finished(Adapter& adapter) {
-  if (adapter.finished) return;
-  adapter.finished = true;
-  const Machine& machine = session_machine(adapter.session);
-  send_event(adapter, "exited", {{"exitCode", machine.status == status_halted ? 0 : 1}});
-  send_event(adapter, "terminated", json::object());
-}
-
 void start_program(Adapter& adapter) {
   if (adapter.attached) {
-    return send_event(adapter, "stopped",
-                      {{"reason", "pause"}, {"description", "attached"}, {"threadId", kMainThread},
-                       {"allThreadsStopped", true}});
+    return send_event(
+        adapter, "stopped",
+        {{"reason", "pause"}, {"description", "attached"}, {"threadId", kMainThread}, {"allThreadsStopped", true}});
   }
   if (adapter.stop_on_entry) {
     return send_event(adapter, "stopped",

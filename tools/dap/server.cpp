@@ -165,6 +165,8 @@ bool dap_serve(DapChannel& channel, const DapServerOptions& options) {
     if (field_string(request, "type", type) && type == "request") dispatch(adapter, request);
   }
   stop_worker(adapter);
+  // An editor that went away without a disconnect leaves the window's machine running.
+  if (adapter.attached) adapter.live->resume(adapter.live->context, nullptr, 0);
   debug::session_close(adapter.session);
   lock_destroy(adapter.write_lock);
   return adapter.disconnected;

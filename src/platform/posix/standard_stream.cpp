@@ -1,7 +1,8 @@
 #include "platform/standard_stream.h"
 
-#include <cerrno>
 #include <unistd.h>
+
+#include <cerrno>
 
 namespace quill {
 

@@ -1,11 +1,12 @@
 #include "platform/tcp.h"
 
 #include <arpa/inet.h>
-#include <cerrno>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <sys/socket.h>
 #include <unistd.h>
+
+#include <cerrno>
 
 namespace quill {
 namespace {
