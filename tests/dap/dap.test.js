@@ -221,8 +221,11 @@ test('a program that waits for keys keeps running until they come', async (t) =>
   assert.deepStrictEqual(stops, ['pause']);
 });
 
-test('over a loopback port', async (t) => {
+test('an image with its map, over a loopback port', async (t) => {
   const dir = folder();
+  const image = path.join(dir, 'e.tern');
+  const map = path.join(dir, 'e.map');
+  cp.execFileSync(QUILL, ['asm', path.join(dir, 'e.tasm'), '-o', image, '--map', map]);
   const server = cp.spawn(QUILL, ['dap', '--port', '0'], { stdio: ['ignore', 'ignore', 'pipe'] });
   const port = await new Promise((resolve) => {
     let text = '';
@@ -234,8 +237,12 @@ test('over a loopback port', async (t) => {
   });
   const closed = new Promise((resolve) => server.on('exit', resolve));
   const dc = await session(t, port);
-  const entry = await launch(dc, { program: path.join(dir, 'e.tasm'), stopOnEntry: true, keys: 'A' });
-  assert.strictEqual((await entry).body.reason, 'entry');
+  const first = await launch(dc, { program: image, map, keys: 'A' }, async () => {
+    const labels = await dc.setFunctionBreakpointsRequest({ breakpoints: [{ name: 'double' }] });
+    assert.strictEqual(labels.body.breakpoints[0].line, 16);
+  });
+  assert.strictEqual((await first).body.reason, 'function breakpoint');
+  assert.deepStrictEqual((await top(dc)).map((f) => f.line), [16, 5]);
   const [exited] = await Promise.all([dc.waitForEvent('exited'), dc.continueRequest({ threadId: 1 })]);
   assert.strictEqual(exited.body.exitCode, 0);
   await dc.disconnectRequest({});

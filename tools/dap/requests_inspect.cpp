@@ -15,9 +15,10 @@ namespace {
 // readMemory's limit for one request.
 constexpr int64_t kMaxReadBytes = 1 << 20;
 
-// The terminal commands that only look, which evaluate passes on as they are.
-constexpr const char* kLookingCommands[] = {"x", "print",       "p",     "backtrace", "bt",   "list",
-                                            "l", "disassemble", "disas", "cores",     "info", "help"};
+// The terminal commands that do not move the machine, which evaluate passes on as
+// they are: looking, and turning recording for going back on or off.
+constexpr const char* kConsoleCommands[] = {"record", "x",           "print", "p",     "backtrace", "bt",  "list",
+                                            "l",      "disassemble", "disas", "cores", "info",      "help"};
 
 std::string trimmed(std::string text) {
   while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
@@ -318,8 +319,9 @@ void on_disassemble(Adapter& adapter, const json& request, const json& args) {
   send_response(adapter, request, {{"instructions", instructions}});
 }
 
-// Expressions: `keys TEXT`; acc, pc, depth; stack N; the terminal's looking
-// commands (x, print, backtrace, list, disassemble, cores, info); or a location
+// Expressions: `keys TEXT`; acc, depth; stack N; the terminal's commands that
+// do not move the machine (x, print, backtrace, list, disassemble, cores, info,
+// record); or a location
 // (label, label+N, file:line, an address), answered with its name and address.
 void on_evaluate(Adapter& adapter, const json& request, const json& args) {
   std::string expression, error;
@@ -342,7 +344,7 @@ void on_evaluate(Adapter& adapter, const json& request, const json& args) {
     const json v = stack_variable(machine, machine.depth, stack);
     return send_response(adapter, request, {{"result", v["value"]}, {"variablesReference", v["variablesReference"]}});
   }
-  for (const char* command : kLookingCommands) {
+  for (const char* command : kConsoleCommands) {
     if (word != command && word.compare(0, 2, "x/") != 0) continue;
     std::string out;
     if (debug::run_command_line(session, expression, out) != debug::CommandStatus::ok) {

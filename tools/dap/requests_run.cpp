@@ -43,10 +43,10 @@ bool wait_for_keys(Adapter& adapter) {
   return true;
 }
 
-// Runs the launched machine as `motion` asks; key waits do not end the run.
-// `next` steps over a whole source line, its calls as a whole. A
-// request interrupted by a key wait goes on from where it stood: the same request
-// when nothing ran yet, else out of the calls entered since.
+// Runs the launched machine as `motion` asks; `next` takes a whole source line,
+// its calls as a whole. Key waits do not end the run: a request interrupted by
+// one goes on from where it stood, the same request when nothing ran yet, else
+// out of the calls entered since.
 bool run_forward(Adapter& adapter, debug::Stop& stop) {
   debug::Session& session = adapter.session;
   const Machine& machine = session_machine(session);

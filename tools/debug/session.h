@@ -70,7 +70,7 @@ struct Session {
   std::vector<Watch> watches;
   uint32_t next_id = 1;  // shared by breakpoints and watches, as the user numbers them
   bool loaded = false;
-  bool borrowed = false;  // the machine is lent by its owner (session_borrow), not freed here
+  bool borrowed = false;                    // the machine is lent by its owner (session_borrow), not freed here
   std::atomic<int32_t> pause_requested{0};  // set by any thread (an interrupt, an editor's pause)
   bool yielded = true;                      // the last instruction was a host call that yields (or none ran yet)
   std::vector<std::string> file_texts;      // the map's files, read on first use ("" until then)
