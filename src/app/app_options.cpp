@@ -21,6 +21,8 @@ const char kAppHelp[] =
     "  --fullscreen       start in full screen\n"
     "  --watch            restart from the image whenever its file (or the FOLDER's files) changes\n"
     "  --save-to FOLDER   at the close, write both memory files into FOLDER\n"
+    "  --debug-port N     let a debugger attach over the Debug Adapter Protocol on\n"
+    "                     127.0.0.1 port N (1 to 65535), one at a time\n"
     "  -h, --help         this text\n"
     "  --version          the version\n";
 
@@ -64,6 +66,9 @@ bool take_value(const char* name, const char* value, AppOptions& options, char* 
   } else if (std::strcmp(name, "--speed") == 0) {
     if (!parse_number(value, UINT64_MAX, number)) return refuse(error, "bad %s (instructions per second)", name);
     options.speed = number;
+  } else if (std::strcmp(name, "--debug-port") == 0) {
+    if (!parse_number(value, UINT16_MAX, number) || number == 0) return refuse(error, "bad %s (1 to 65535)", name);
+    options.debug_port = static_cast<uint16_t>(number);
   } else if (std::strcmp(name, "--entry") == 0) {
     if (!parse_number(value, kMemoryTrytes - 1, number)) return refuse(error, "bad %s address (0 to 63999999)", name);
     options.entry = number;
@@ -76,7 +81,7 @@ bool take_value(const char* name, const char* value, AppOptions& options, char* 
 
 bool takes_value(const char* name) {
   return std::strcmp(name, "--speed") == 0 || std::strcmp(name, "--entry") == 0 || std::strcmp(name, "--scale") == 0 ||
-         std::strcmp(name, "--save-to") == 0;
+         std::strcmp(name, "--save-to") == 0 || std::strcmp(name, "--debug-port") == 0;
 }
 
 }  // namespace

@@ -28,7 +28,8 @@ struct AppOptions {
   uint64_t entry = 216'679;       // the boot address
   int64_t scale = kDefaultWindowScale;
   bool fullscreen = false;
-  bool watch = false;  // restart when the image files change on disk
+  bool watch = false;       // restart when the image files change on disk
+  uint16_t debug_port = 0;  // --debug-port: a debugger may attach on 127.0.0.1 at this port; 0: none
 };
 
 extern const char kAppHelp[];

@@ -26,9 +26,19 @@ namespace {
 
 constexpr size_t kMainMemoryBytes = 3 * kMemoryTrytes;
 
+// Ends an attached debugger's session and the listening thread, then the runner:
+// from here on nothing but the first thread touches the machine. First thread.
+void stop_debugging(Emulator& emulator) {
+  debug_listener_take_back(emulator.debug, emulator.processor);
+  processor_join(emulator.processor);
+  emulator.processor.debug_gate = nullptr;
+  debug_listener_stop(emulator.debug);
+}
+
 void emulator_destroy(Emulator* emulator) {
   std::free(emulator->display_pixels);
   emulator->display_pixels = nullptr;
+  stop_debugging(*emulator);
   processor_release(emulator->processor);  // stops and joins the cores too
   memory_block_free(emulator->memory, kMainMemoryBytes);
   platform_release_claim(emulator->claim);
@@ -148,6 +158,7 @@ bool set_up_processor(Emulator& emulator) {
   if (!processor_init(emulator.processor, emulator.memory, kMemoryTrytes)) return false;
   emulator.processor.machine.pc = emulator.options.entry;
   emulator.processor.host.speed = emulator.options.speed;  // before the runner starts: no lock needed yet
+  if (emulator.debug.started) emulator.processor.debug_gate = &emulator.debug.gate;
   return true;
 }
 
@@ -160,6 +171,12 @@ bool emulator_prepare(Emulator& emulator) {
     return false;
   }
   if (!load_memory(emulator)) return false;
+  if (emulator.options.debug_port != 0 && !debug_listener_start(emulator.debug, emulator.options.debug_port)) {
+    const std::string why = "Cannot listen for a debugger on 127.0.0.1 port " +
+                            std::to_string(emulator.options.debug_port) + ": is another program using it?";
+    window_show_error(why.c_str());
+    return false;
+  }
   if (!set_up_processor(emulator)) {
     window_show_error(kLoadFailureMessage);
     return false;
@@ -175,6 +192,7 @@ bool emulator_prepare(Emulator& emulator) {
 // After the message loop: stops the runner and saves the memory it left, when the
 // loop ended normally. Returns the exit code.
 int emulator_finish(Emulator& emulator, bool closed_normally) {
+  stop_debugging(emulator);
   processor_join(emulator.processor);  // runner and cores ended: nothing changes the memory or competes with the save
   window_destroy(emulator);
   if (!closed_normally) return 1;
@@ -266,8 +284,10 @@ RestartOutcome emulator_restart(Emulator& emulator) {
     std::fprintf(stderr, "quillomar: not restarted, the machine runs on: %s\n", why.c_str());
     return RestartOutcome::kept;
   }
-  // The runner and the cores end before their memory goes; the end hook has run
-  // by then, so the flag it set belongs to the old processor.
+  // A debugger lets go of the machine, and the runner and the cores end, before
+  // their memory goes; the end hook has run by then, so the flag it set belongs to
+  // the old processor. The listener stays: the debugger may attach again.
+  debug_listener_take_back(emulator.debug, emulator.processor);
   processor_release(emulator.processor);
   emulator.processor.~Processor();
   ::new (&emulator.processor) Processor;

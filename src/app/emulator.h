@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "app/app_options.h"
+#include "app/debug_listener.h"
 #include "app/image_watch.h"
 #include "platform/exe_path.h"
 #include "platform/file_claim.h"
@@ -30,6 +31,7 @@ struct Emulator {
   FileClaim claim;                            // on the loaded folder's image file, so no second emulator runs it
   bool saves = false;                         // false for an IMAGE without --save-to: the close writes nothing
   ImageWatch watch;                           // the image files' stamps, for --watch; first thread only
+  DebugListener debug;                        // --debug-port: serves an attached debugger; not started without it
 };
 
 enum class RestartOutcome : uint8_t {
@@ -39,9 +41,9 @@ enum class RestartOutcome : uint8_t {
 };
 
 // F5 and --watch: loads the image again into fresh memory and, when that works,
-// ends the runner and the cores, and starts a new processor on it at the entry
-// address, with a black picture, an empty key queue and no stop. First thread,
-// while the window runs.
+// ends an attached debugger's session, the runner and the cores, and starts a new
+// processor on it at the entry address, with a black picture, an empty key queue
+// and no stop. First thread, while the window runs.
 [[nodiscard]] RestartOutcome emulator_restart(Emulator& emulator);
 
 // --watch: looks at the image files and restarts once they changed and settled;

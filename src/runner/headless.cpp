@@ -62,6 +62,7 @@ bool headless_start(HeadlessHost& host, const HeadlessOptions& options) {
   processor.step_limit = options.step_limit;
   processor.step_hook = options.step_hook;
   processor.step_context = options.step_context;
+  processor.debug_gate = options.debug_gate;
   return processor_start(processor, note_end, &host);
 }
 

@@ -22,6 +22,7 @@ struct HeadlessOptions {
   uint64_t step_limit = 0;         // 0: none; else the runner ends after this many instructions
   StepHook step_hook = nullptr;    // when set, called before every instruction (see StepHook)
   void* step_context = nullptr;
+  DebugGate* debug_gate = nullptr;  // when set, a debugger may hold the runner through it
 };
 
 struct HeadlessHost {
@@ -51,7 +52,7 @@ struct HeadlessHost {
 // when a byte is not a symbol or it does not fit.
 [[nodiscard]] bool headless_load_program(HeadlessHost& host, const char* symbols, size_t length, uint64_t address);
 
-// Sets the boot address, speed, step limit and step hook, and starts the runner. False when
+// Sets the boot address, speed, step limit, step hook and gate, and starts the runner. False when
 // the boot address lies outside memory or the runner cannot start.
 [[nodiscard]] bool headless_start(HeadlessHost& host, const HeadlessOptions& options);
 

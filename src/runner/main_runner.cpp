@@ -1,11 +1,16 @@
 // The main runner: executes the main machine in batches of machine_run, paced to
 // `speed` instructions per second from a baseline that restarts after every key
 // wait, sleep and change of speed, so waiting is never made up by a burst later.
-// Flags, the lock and the clock are looked at only between batches.
+// Flags, the lock and the clock are looked at only between batches. A debugger's
+// gate (debug_gate.h) is looked at there too; only while it holds breakpoints, or a
+// step hook is set, does the runner go one instruction at a time.
+#include <algorithm>
+
 #include "cpu/pacing.h"
 #include "cpu/step.h"
 #include "host/keyboard.h"
 #include "platform/clock.h"
+#include "runner/debug_gate.h"
 #include "runner/processor.h"
 
 namespace quill {
@@ -62,19 +67,41 @@ uint64_t paced_batch(Processor& processor, Baseline& baseline, uint64_t& seen_ch
   return batch;
 }
 
-// A batch one instruction at a time with the step hook before each, ending as
-// machine_run would; a hook that declines ends the run as a quit does.
-void hooked_run(Processor& processor, uint64_t batch) {
+bool checks_each_step(const Processor& processor) {
+  return processor.step_hook != nullptr ||
+         (processor.debug_gate != nullptr && !processor.debug_gate->breakpoints.empty());
+}
+
+// A batch one instruction at a time, ending as machine_run would. Before each
+// instruction the step hook is called (one that declines ends the run as a quit
+// does) and the gate's breakpoints are looked at: the runner parks before one, and
+// the batch ends so that the flags are looked at again. `skip_breakpoint` lets the
+// first instruction after a park run whatever its address.
+void checked_run(Processor& processor, uint64_t batch, bool& skip_breakpoint) {
   Machine& machine = processor.machine;
   if (machine_stopped(machine)) return;
+  DebugGate* gate = processor.debug_gate;
   for (; batch > 0; --batch) {
-    if (!processor.step_hook(processor.step_context, machine)) {
+    if (gate != nullptr && !skip_breakpoint &&
+        std::binary_search(gate->breakpoints.begin(), gate->breakpoints.end(), machine.pc)) {
+      debug_gate_park(*gate, processor, ParkReason::breakpoint);
+      skip_breakpoint = true;
+      return;
+    }
+    skip_breakpoint = false;
+    if (processor.step_hook != nullptr && !processor.step_hook(processor.step_context, machine)) {
       processor.quit_requested.exchange(1);
       return;
     }
     if (machine_step(machine) != status_ready) return;
   }
   machine.status = status_budget_reached;
+}
+
+// The machine ended by itself (a halt or a fault), not by a quit, a stop or the limit.
+bool ended_by_itself(const Processor& processor) {
+  return machine_stopped(processor.machine) && processor.quit_requested.load() == 0 &&
+         processor.stop_requested.load() == 0;
 }
 
 }  // namespace
@@ -86,7 +113,25 @@ void main_runner(void* argument) {
   Baseline baseline;
   reset(baseline, machine);
   uint64_t seen_changes = host.speed_changes;
-  while (!should_end(processor)) {
+  DebugGate* gate = processor.debug_gate;
+  bool skip_breakpoint = false;
+  // machine_step writes memory without telling the engine's decoded table, so after
+  // stepping (here, or by a debugger during a park) the table is dropped before the
+  // next batch and rebuilt from memory as it is.
+  bool stepped = false;
+  for (;;) {
+    if (should_end(processor)) {
+      // An attached debugger sees the end before the window does.
+      if (gate != nullptr && ended_by_itself(processor)) debug_gate_park(*gate, processor, ParkReason::ended);
+      break;
+    }
+    if (gate != nullptr && gate->knock.load() != 0) {
+      debug_gate_park(*gate, processor, ParkReason::pause);
+      skip_breakpoint = true;
+      stepped = true;
+      reset(baseline, machine);  // time parked is not made up by a burst
+      continue;
+    }
     if (waiting_for_key(host)) {
       (void)event_wait_ms(processor.wake_event, kLongestWaitMs);
       reset(baseline, machine);
@@ -103,12 +148,18 @@ void main_runner(void* argument) {
     if (processor.step_limit != 0 && processor.step_limit - machine.executed < batch) {
       batch = processor.step_limit - machine.executed;
     }
-    if (processor.step_hook != nullptr) {
-      hooked_run(processor, batch);
+    if (checks_each_step(processor)) {
+      const uint64_t executed = machine.executed;
+      checked_run(processor, batch, skip_breakpoint);
+      stepped = true;
+      if (machine.executed == executed) reset(baseline, machine);  // parked at once
     } else {
+      if (stepped) machine_release(machine);
+      stepped = false;
       (void)machine_run(machine, batch);
     }
   }
+  if (gate != nullptr) debug_gate_runner_ended(*gate);
   if (processor.end_hook != nullptr) processor.end_hook(processor.end_context);
 }
 

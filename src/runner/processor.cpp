@@ -3,6 +3,7 @@
 #include "host/cores.h"
 #include "host/keyboard.h"
 #include "runner/core_runner.h"
+#include "runner/debug_gate.h"
 
 namespace quill {
 
@@ -18,7 +19,11 @@ bool processor_start(Processor& processor, RunnerEndHook end_hook, void* end_con
   if (processor.runner_started || !processor.wake_event.ready) return false;
   processor.end_hook = end_hook;
   processor.end_context = end_context;
-  if (!thread_start(processor.runner_thread, main_runner, &processor)) return false;
+  if (processor.debug_gate != nullptr) debug_gate_bind(*processor.debug_gate, processor);
+  if (!thread_start(processor.runner_thread, main_runner, &processor)) {
+    if (processor.debug_gate != nullptr) debug_gate_unbind(*processor.debug_gate, processor);
+    return false;
+  }
   processor.runner_started = true;
   return true;
 }
@@ -49,6 +54,7 @@ void processor_join(Processor& processor) {
 }
 
 void processor_release(Processor& processor) {
+  if (processor.debug_gate != nullptr) debug_gate_unbind(*processor.debug_gate, processor);
   processor_join(processor);
   host_state_release(processor.host);
   event_destroy(processor.wake_event);

@@ -22,6 +22,8 @@ using RunnerEndHook = void (*)(void* context);
 // instruction. Without one the runner steps in whole batches.
 using StepHook = bool (*)(void* context, const Machine& machine);
 
+struct DebugGate;
+
 struct Processor {
   Machine machine;
   HostState host;
@@ -34,7 +36,8 @@ struct Processor {
   void* end_context = nullptr;
   StepHook step_hook = nullptr;  // set before the runner starts, never changed while it runs
   void* step_context = nullptr;
-  bool runner_started = false;  // the runner is started at most once
+  DebugGate* debug_gate = nullptr;  // set before the runner starts when a debugger may attach (debug_gate.h)
+  bool runner_started = false;      // the runner is started at most once
 };
 
 // Prepares a constructed Processor over `memory` (`size` trytes, filled by the
@@ -44,7 +47,8 @@ struct Processor {
 [[nodiscard]] bool processor_init(Processor& processor, uint8_t* memory, uint64_t size);
 
 // Starts the main runner thread once; `end_hook(end_context)` runs when it ends.
-// False when it was started before or the thread cannot be created. First thread.
+// A debug gate is bound to the processor first. False when it was started before or
+// the thread cannot be created. First thread.
 [[nodiscard]] bool processor_start(Processor& processor, RunnerEndHook end_hook, void* end_context);
 
 // Asks the runner to end (the machine keeps its status) and wakes it. Any thread.
@@ -61,8 +65,8 @@ bool processor_push_key(Processor& processor, int64_t code);
 // changes and no other thread of the processor runs. First thread.
 void processor_join(Processor& processor);
 
-// Joins the runner, then stops and joins the cores and frees everything the
-// processor made (not the main memory). First thread, once.
+// Unbinds the debug gate, joins the runner, then stops and joins the cores and
+// frees everything the processor made (not the main memory). First thread, once.
 void processor_release(Processor& processor);
 
 // The main runner thread procedure; `processor` is the Processor.

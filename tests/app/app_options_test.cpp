@@ -33,11 +33,12 @@ TEST(AppOptions, NoArgumentsRunTheExecutablesFolderAsAlways) {
   EXPECT_EQ(parsed.options.scale, 2);
   EXPECT_FALSE(parsed.options.fullscreen);
   EXPECT_FALSE(parsed.options.watch);
+  EXPECT_EQ(parsed.options.debug_port, 0u);
 }
 
 TEST(AppOptions, EveryOptionWithATarget) {
   const Parsed parsed = parse({"--speed", "0", "img.tern", "--entry", "63_999_999", "--scale", "16", "--fullscreen",
-                               "--save-to", "out", "--watch"});
+                               "--save-to", "out", "--watch", "--debug-port", "65535"});
   ASSERT_EQ(parsed.action, AppAction::run);
   EXPECT_STREQ(parsed.options.target, "img.tern");
   EXPECT_STREQ(parsed.options.save_to, "out");
@@ -46,6 +47,7 @@ TEST(AppOptions, EveryOptionWithATarget) {
   EXPECT_EQ(parsed.options.scale, 16);
   EXPECT_TRUE(parsed.options.fullscreen);
   EXPECT_TRUE(parsed.options.watch);
+  EXPECT_EQ(parsed.options.debug_port, 65535u);
   // After "--" a name that starts with a dash is a target; "-" alone always is.
   EXPECT_STREQ(parse({"--", "--speed"}).options.target, "--speed");
   EXPECT_STREQ(parse({"-"}).options.target, "-");
@@ -75,6 +77,9 @@ TEST(AppOptions, BadUsageSaysWhy) {
       {{"--scale", "17"}, "bad --scale (1 to 16)"},
       {{"--scale", ""}, "bad --scale (1 to 16)"},
       {{"--save-to", ""}, "--save-to needs a folder"},
+      {{"--debug-port", "0"}, "bad --debug-port (1 to 65535)"},
+      {{"--debug-port", "65536"}, "bad --debug-port (1 to 65535)"},
+      {{"--debug-port"}, "--debug-port needs a value"},
       {{"--fullscreen=1"}, "unknown option --fullscreen=1 (try --help)"},
       {{"--watch=1"}, "unknown option --watch=1 (try --help)"},
   };

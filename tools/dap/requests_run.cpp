@@ -208,7 +208,8 @@ void worker_main(void* argument) {
     ran = run_forward(adapter, stop);
   }
   Outcome out = ran ? outcome_of(adapter, stop) : Outcome{};
-  if (!ran) out.exit_code = session_machine(session).status == status_halted ? 0 : 1;
+  // Attached, a run that did not end lent nothing back: the window's machine is not ours to read.
+  if (!ran && !adapter.attached) out.exit_code = session_machine(session).status == status_halted ? 0 : 1;
   const bool quiet = adapter.abandon.load() != 0;
   adapter.running.store(0);  // the reader may use the session from here on
   if (!quiet) report(adapter, out);

@@ -176,7 +176,7 @@ listing() { ls -A "$1" | tr '\n' ' '; }
 note "bad usage: one line, exit code 2, nothing read or written"
 run="$work/usage"
 make_folder "$run"
-for args in "--bogus" "a b" "--speed" "--scale 0" "--save-to $work/nowhere $image"; do
+for args in "--bogus" "a b" "--speed" "--scale 0" "--debug-port 0" "--save-to $work/nowhere $image"; do
   rc=0; $run/quillomar $args >/dev/null 2>"$work/err.txt" || rc=$?
   [ "$rc" = 2 ] && [ "$(wc -l <"$work/err.txt")" = 1 ] && grep -q "^quillomar: " "$work/err.txt" ||
     fail "'$args' gave $rc: $(cat "$work/err.txt")"
@@ -230,6 +230,28 @@ if poll 60 find_window && poll 30 picture_shown_at_scale_one; then
   wait_exit 120; [ "$rc" = 0 ] || fail "exit code $rc after a failed program"
 else
   fail "failing program: no window"; wait_exit 1
+fi
+
+note "--debug-port: an editor attaches to the running window, breaks, reads acc and detaches; F5 ends its session"
+dap_tests="$(dirname "${BASH_SOURCE[0]}")/../../dap"
+if ! (cd "$dap_tests" && node -e "require('@vscode/debugadapter-testsupport')") >/dev/null 2>&1; then
+  note "skipped: needs node and the modules of tests/dap (npm ci there)"
+else
+  port=$(node -e "const s = require('net').createServer().listen(0, '127.0.0.1', () => { console.log(s.address().port); s.close(); })")
+  start_app "$exe" --scale 1 --debug-port "$port" "$work/fails.tern"
+  if poll 60 find_window && poll 30 picture_shown_at_scale_one; then
+    xdotool mousemove --window "$window" 250 160 click 1
+    QUILLOMAR_PORT=$port WINDOW=$window MAP=$work/fails.map SOURCE=$PROGRAM \
+      node --test "$dap_tests/attach.test.js" >"$work/node.txt" 2>&1 || fail "attach: $(tail -n 60 "$work/node.txt")"
+    # Detached, the restarted program takes its whole sequence of keys from the window.
+    xdotool type --delay 30 a
+    for key in shift+a Left Home Delete Up End ctrl+s shift+Return Return; do xdotool key "$key"; sleep 0.05; done
+    expect_title "Quillomar - halted"
+    "$SEND_CLOSE" "$window" || fail "could not send WM_DELETE_WINDOW"
+    wait_exit 120; [ "$rc" = 0 ] || fail "exit code $rc after debugging"
+  else
+    fail "--debug-port: no window or picture"; wait_exit 1
+  fi
 fi
 
 note "F5 after F12 runs the program again; F2 writes the picture quill run draws, never over a file"
