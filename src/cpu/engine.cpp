@@ -23,6 +23,7 @@
 #include "cpu/opcode.h"
 #include "cpu/packed_store.h"
 #include "cpu/step.h"
+#include "cpu/write_journal.h"
 
 #if defined(__GNUC__) && !defined(QUILL_ENGINE_PORTABLE)
 #define QUILL_ENGINE_THREADED 1
@@ -177,6 +178,7 @@ uint32_t run_engine(Machine& m, DecodedTable& t, const uint64_t max_steps) {
 #endif
   uint8_t* const memory = m.memory;
   const uint64_t size = m.size;
+  WriteJournal* const journal = m.journal;  // its owner never swaps it during a run
   uint64_t left = max_steps, budget = 0, exec_base = 0, pc = 0;
   int64_t acc = NIL;
   ValueStack* stacks = nullptr;
@@ -381,9 +383,13 @@ L_equals : {
   if (target == NIL) {  // store
     if (value < 0 || acc < 0) FAIL(status_invalid_destination);
     const auto address = static_cast<uint64_t>(acc);
+    if (journal != nullptr) journal_keep_store(*journal, memory, size, address);
     const int k = store_packed_memo(store_memo, memory, size, address, value);
     if (k == kPackedTooLarge) FAIL(status_invalid_destination);
-    if (k > 0) decoded_table_note_write(t, address, static_cast<uint64_t>(k));
+    if (k > 0) {
+      decoded_table_note_write(t, address, static_cast<uint64_t>(k));
+      if (journal != nullptr) journal_commit_store(*journal, address, static_cast<uint64_t>(k));
+    }
     acc += k;
     ADVANCE(3);
     --left;

@@ -198,6 +198,7 @@ bool session_load(Session& session, const ProgramSource& program, std::string& e
 }
 
 void session_close(Session& session) {
+  if (session.loaded) recorder_clear(session);
   headless_destroy(session.host);
   session.map = SourceMap{};
   session.file_texts.clear();

@@ -54,7 +54,7 @@ struct ProgramSource {
 // The host state as it stood before one recorded host call, so that stepping back
 // over the call puts back the cursors, colours, speed, sleep, halt and the keys it took.
 struct HostMark {
-  uint64_t step = 0;  // the recorded step that made the call
+  uint64_t step = 0;  // the position (timeline.h) at which the call was made
   int64_t call = 0;
   uint64_t read_cursor = 0, fb_cursor = 0, speed = 0, wake_ns = 0;
   uint32_t key_head = 0, key_count = 0, hold_depth = 0;
@@ -76,7 +76,6 @@ struct Session {
   // Going back: every step is recorded while `recording` is on.
   bool recording = true;
   Timeline timeline;
-  uint64_t step_index = 0;          // steps recorded since the load, less those undone
   std::deque<HostMark> host_marks;  // of the recorded host calls, oldest first
 };
 
