@@ -1,10 +1,12 @@
-// The session steps the main machine itself, one machine_step at a time, instead of
-// starting the headless runner: every stop then falls exactly between two
-// instructions, and the host calls still run through the host state's hook (keys,
+// The session steps the main machine itself instead of starting the headless
+// runner, one instruction at a time when a breakpoint, a watch or the request must
+// be looked at between instructions, else in batches of the engine: every stop then
+// falls exactly between two instructions, and the host calls still run through the host state's hook (keys,
 // framebuffer, clock, fetch, and the cores on their own threads). The machine runs
 // unpaced; a sleep the program asks for is slept.
 #include "tools/debug/session.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "codec/tryte.h"
@@ -43,6 +45,56 @@ StepResult step_once(Session& session) {
   const EndCheck check = runner_end_check(false, false, host.halt_request, machine.status);
   machine.status = check.status;
   return check.ends ? StepResult::ended : StepResult::ok;
+}
+
+// Up to `max_steps` instructions at once through the engine (recorded when
+// recording is on), with step_once's rules between batches; `executed` is the
+// number of steps taken. A batch may end on a host call that yields, or not: the
+// key queue and the clock are looked at again either way.
+StepResult run_batch(Session& session, uint64_t max_steps, uint64_t& executed) {
+  Processor& processor = *session.host.processor;
+  Machine& machine = processor.machine;
+  HostState& host = processor.host;
+  executed = 0;
+  if (machine_stopped(machine)) return StepResult::ended;
+  if (session.yielded) {
+    if (waiting_for_key(host)) return StepResult::key_wait;
+    for (uint64_t now = clock_now_ns(); now < host.wake_ns; now = clock_now_ns()) {
+      sleep_ms(static_cast<uint32_t>((host.wake_ns - now) / 1'000'000 + 1));
+    }
+    session.yielded = false;
+  }
+  const uint64_t before = timeline_position(machine);
+  if (recorder_run(session, max_steps) == status_budget_reached) {
+    machine.status = status_ready;
+    session.yielded = true;
+  }
+  executed = timeline_position(machine) - before;
+  const EndCheck check = runner_end_check(false, false, host.halt_request, machine.status);
+  machine.status = check.status;
+  return check.ends ? StepResult::ended : StepResult::ok;
+}
+
+// session_resume with nothing to look at between instructions: step N or go,
+// with no breakpoint and no watch.
+bool resume_in_batches(Session& session, const ResumeRequest& request, Stop& stop) {
+  for (;;) {
+    if (session.pause_requested.load(std::memory_order_relaxed) != 0) {
+      session.pause_requested.exchange(0);
+      stop.reason = StopReason::paused;
+      return true;
+    }
+    if (request.mode == Resume::step && stop.executed >= request.count) return true;
+    const uint64_t budget =
+        request.mode == Resume::step ? std::min(request.count - stop.executed, kRunnerBatch) : kRunnerBatch;
+    uint64_t executed = 0;
+    const StepResult result = run_batch(session, budget, executed);
+    stop.executed += executed;
+    if (result != StepResult::ok) {
+      stop.reason = result == StepResult::key_wait ? StopReason::key_wait : StopReason::ended;
+      return true;
+    }
+  }
 }
 
 bool load_image(Session& session, const ProgramSource& program, std::string& error) {
@@ -244,6 +296,10 @@ bool session_resume(Session& session, const ResumeRequest& request, Stop& stop) 
   Machine& machine = session_machine(session);
   if (!session.loaded || machine_stopped(machine)) return false;
   stop = Stop{};
+  if (session.breakpoints.empty() && session.watches.empty() &&
+      (request.mode == Resume::step || request.mode == Resume::go)) {
+    return resume_in_batches(session, request, stop);
+  }
   const uint32_t start_depth = machine.depth;
   for (;;) {
     if (session.pause_requested.load(std::memory_order_relaxed) != 0) {
