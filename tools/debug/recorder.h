@@ -14,8 +14,8 @@ namespace quill::debug {
 // starts recording when it is on.
 void recorder_attach(Session& session);
 
-// Runs up to `max_steps` instructions as machine_run does (returning early when a
-// host call asks to yield, see Timeline::yielded), recorded when recording is on.
+// Runs up to `max_steps` instructions as machine_run does, recorded when recording
+// is on (see timeline_run: a recorded run may also end early at a checkpoint).
 uint32_t recorder_run(Session& session, uint64_t max_steps);
 
 // One instruction, recorded when recording is on. Returns what machine_step would.

@@ -261,30 +261,20 @@ void timeline_clear(Timeline& t, Machine& m) {
 
 uint32_t timeline_run(Timeline& t, Machine& m, uint64_t max_steps) {
   t.yielded = false;
-  if (!t.on) return machine_run(m, max_steps);
-  uint32_t status = m.status;
-  uint64_t left = max_steps;
-  while (left > 0 && !machine_stopped(m) && !t.broken) {
-    const uint64_t at = timeline_position(m);
-    if (at - t.checkpoints.back().position >= t.interval) {
-      take_checkpoint(t, m);
-      forget_old(t, at);
-    }
-    const uint64_t steps = std::min({left, t.checkpoints.back().position + t.interval - at, kRunSteps});
-    if (!room_or_break(t, m, steps * kJournalStepBytes)) break;
-    const uint64_t executed = m.executed;
-    status = machine_run(m, steps);
-    left -= steps;
-    if (t.yielded || status != status_budget_reached || m.executed - executed < steps) {
-      left = 0;  // a host call's yield, an end or a stop: the run ends here
-    }
+  if (!t.on || max_steps == 0 || machine_stopped(m)) return machine_run(m, max_steps);
+  const uint64_t at = timeline_position(m);
+  if (at - t.checkpoints.back().position >= t.interval) {
+    take_checkpoint(t, m);
+    forget_old(t, at);
   }
-  if (t.broken) {  // out of memory: what was recorded is given up, the run goes on
+  const uint64_t steps = std::min({max_steps, t.checkpoints.back().position + t.interval - at, kRunSteps});
+  if (!room_or_break(t, m, steps * kJournalStepBytes)) {  // out of memory: the record is given up
     settle(t, m);
-    if (left > 0) status = machine_run(m, left);
-    return status;
+    return machine_run(m, steps);
   }
-  forget_old(t, timeline_position(m));
+  const uint32_t status = machine_run(m, steps);
+  settle(t, m);
+  if (t.on) forget_old(t, timeline_position(m));
   return status;
 }
 

@@ -96,8 +96,10 @@ struct Timeline {
 void timeline_clear(Timeline& timeline, Machine& machine);
 
 // Runs up to `max_steps` instructions as machine_run does, recording them, and
-// returns its status; it returns early, `yielded` set, when a host call asks to
-// yield. Not recording, it is machine_run.
+// returns its status. Besides machine_run's early ends (`yielded` is set when a
+// host call asked to yield) it ends with status 1 at the next checkpoint and
+// after at most 32,768 steps, so that a caller looks at the machine there as
+// after any batch. Not recording, it is machine_run.
 uint32_t timeline_run(Timeline& timeline, Machine& machine, uint64_t max_steps);
 
 // From the host hook, around each host call made while recording: begin before
