@@ -292,6 +292,7 @@ TEST_F(DebugSession, GoingBackEqualsGoingForward) {
   for (const Back b : {Back{10, 1}, Back{12, 5}, Back{30, 29}, Back{states.size() - 1, 7}}) {
     SCOPED_TRACE(std::to_string(b.forward) + " back " + std::to_string(b.back));
     load(kReversible);
+    session.timeline.interval = 4;  // many checkpoints, host calls replayed between them
     ASSERT_TRUE(debug::session_push_keys(session, {28}));
     ASSERT_TRUE(debug::session_resume(session, {debug::Resume::step, b.forward, 0}, stop));
     ASSERT_TRUE(debug::session_reverse(session, {debug::Resume::step, b.back, 0}, stop));
@@ -328,6 +329,7 @@ TEST_F(DebugSession, GoingBackStopsWhereAsked) {
     SCOPED_TRACE(c.name);
     debug::session_delete_all(session);
     load(kReversible);
+    session.timeline.interval = 5;  // the search back crosses checkpoints
     ASSERT_TRUE(debug::session_push_keys(session, {28}));
     uint32_t id = 0;
     if (*c.forward != '\0') {

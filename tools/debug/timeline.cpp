@@ -217,6 +217,15 @@ void settle(Timeline& t, Machine& m) {
   if (t.broken) timeline_clear(t, m);
 }
 
+// Goes to `position` from the checkpoint before it, ends the replay and forgets what came after.
+void arrive(Timeline& t, Machine& m, const SavedHook& saved, uint64_t position) {
+  rewind(t, m, checkpoint_at_or_before(t, position));
+  replay_to(t, m, position);
+  end_replay(t, m, saved);
+  truncate(t, position);
+  settle(t, m);
+}
+
 // The newest position in lo .. hi - 1 where the probe holds, stepping from lo (where
 // the machine stands) one instruction at a time; none when it holds nowhere.
 constexpr uint64_t kNone = UINT64_MAX;
@@ -324,12 +333,7 @@ uint64_t timeline_bytes(const Timeline& t) {
 bool timeline_seek(Timeline& t, Machine& m, uint64_t position) {
   if (!t.on || position < timeline_oldest(t, m) || position > timeline_position(m)) return false;
   if (position == timeline_position(m)) return true;
-  const SavedHook saved = begin_replay(t, m);
-  rewind(t, m, checkpoint_at_or_before(t, position));
-  replay_to(t, m, position);
-  end_replay(t, m, saved);
-  truncate(t, position);
-  settle(t, m);
+  arrive(t, m, begin_replay(t, m), position);
   return true;
 }
 
@@ -356,11 +360,7 @@ uint64_t timeline_back_to(Timeline& t, Machine& m, uint64_t lowest, const Timeli
     }
     hi = lo;
   }
-  rewind(t, m, checkpoint_at_or_before(t, target));
-  replay_to(t, m, target);
-  end_replay(t, m, saved);
-  truncate(t, target);
-  settle(t, m);
+  arrive(t, m, saved, target);
   return target;
 }
 

@@ -14,10 +14,13 @@
 // it, puts the checkpoint's registers back and runs forward again to the exact
 // step, replaying each host call from its record (no key is taken, no clock read,
 // no fetch or core started a second time). What comes after the position is
-// forgotten, so running on executes again. A checkpoint costs about 67 KB and
-// the replay at most `interval` steps of the engine (a fraction of a millisecond
-// at the default), the journal 11 to 32 bytes a store; on a loop that stores
-// every fourth instruction the 10-million-step window takes about 80 MB.
+// forgotten, so running on executes again.
+//
+// Costs: a checkpoint is about 67 KB, a store's journal entry 11 to 32 bytes (8
+// of address and count, 3 a tryte), and going back replays at most `interval`
+// steps of the engine (0.3 ms at the default). For 10 million steps that is 2.5
+// MB on a loop of calls with no stores and 72 MB on one that stores 8 packed
+// values in 29 instructions. Recording runs at 0.65 to 1 times the engine's speed.
 //
 // Positions count steps: the machine's executed count, plus one once an
 // instruction has failed (a failing step executes nothing but ends the run).
