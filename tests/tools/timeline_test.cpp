@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include "cpu/engine.h"
 #include "support/differential.h"
 #include "support/machine_compare.h"
 #include "support/program_generator.h"
@@ -152,14 +153,16 @@ TEST(Timeline, GoingBackEqualsAFreshRunThatFar) {
 // once, across checkpoints, and lands exactly there.
 TEST(Timeline, GoesBackToTheNewestPositionWhereAProbeHolds) {
   struct Case {
-    uint64_t seed, forward, lowest, modulus;
+    uint64_t seed, forward, lowest, modulus;  // seed 0: kBusy
+    bool at_stops;  // engine stops where the probe can hold: the replay runs from one to the next
   };
-  const Case cases[] = {{102, 9000, 0, 97}, {116, 9000, 8500, 1013}, {1, 3000, 0, 1}, {3211, 6000, 100, 100003}};
+  const Case cases[] = {{0, 9000, 0, 7, false},      {0, 9000, 8500, 13, false}, {1, 3000, 0, 1, false},
+                        {0, 6000, 100, 1013, false}, {0, 9000, 0, 7, true},      {0, 20000, 3000, 29, true}};
   const auto pc_divisible = [](void* context, const Machine& machine, bool) {
     return machine.pc % *static_cast<uint64_t*>(context) == 0;
   };
   for (const Case& c : cases) {
-    const std::vector<uint8_t> bytes = program_bytes(c.seed, true);
+    const std::vector<uint8_t> bytes = c.seed == 0 ? memory_of(kBusy) : program_bytes(c.seed, true);
     Recorded recorded(bytes, 700);
     Machine& machine = recorded.twin.machine;
     run_for(recorded.timeline, machine, c.forward);
@@ -170,9 +173,11 @@ TEST(Timeline, GoesBackToTheNewestPositionWhereAProbeHolds) {
     for (uint64_t p = 0; p < end; run_fresh(fresh, 1), ++p) {
       if (p >= c.lowest && fresh.machine.pc % c.modulus == 0) expected = p;
     }
+    for (uint64_t a = 0; c.at_stops && a < kSize; a += c.modulus) ASSERT_TRUE(machine_set_stop(machine, a, true));
     uint64_t modulus = c.modulus;
     const std::atomic<int32_t> never{0};
-    EXPECT_EQ(timeline_back_to(recorded.timeline, machine, c.lowest, {pc_divisible, &modulus}, never), expected)
+    EXPECT_EQ(timeline_back_to(recorded.timeline, machine, c.lowest, {pc_divisible, &modulus, c.at_stops}, never),
+              expected)
         << "seed " << c.seed;
     TwinMachine again(bytes);
     run_fresh(again, expected);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "cpu/engine.h"
 #include "cpu/step.h"
 #include "host/dispatch.h"
 #include "host/host_calls.h"
@@ -123,6 +124,19 @@ bool reverse_probe(void* context, const Machine& machine, bool wrote) {
   return false;
 }
 
+// Every breakpoint as an engine stop, so that a search back for them replays
+// from stop to stop; false (none set) when one cannot be set.
+bool set_breakpoint_stops(Session& session) {
+  Machine& machine = session_machine(session);
+  for (const Breakpoint& b : session.breakpoints) {
+    if (!machine_set_stop(machine, b.address, true)) {
+      machine_clear_stops(machine);
+      return false;
+    }
+  }
+  return true;
+}
+
 // Takes back what the host calls made at or after `position` changed in the host.
 void restore_hosts_from(Session& session, uint64_t position, uint8_t& kept) {
   while (!session.host_marks.empty() && session.host_marks.back().step >= position) {
@@ -189,7 +203,10 @@ bool session_reverse(Session& session, const ResumeRequest& request, Stop& stop)
   if (!session.breakpoints.empty() || !session.watches.empty() || request.mode == Resume::next ||
       request.mode == Resume::finish) {
     ReverseProbe probe{&session, request.mode, machine.depth, false};
-    target = timeline_back_to(timeline, machine, lowest, {reverse_probe, &probe}, session.pause_requested);
+    const bool at_stops = session.watches.empty() && request.mode != Resume::next && request.mode != Resume::finish &&
+                          set_breakpoint_stops(session);
+    target = timeline_back_to(timeline, machine, lowest, {reverse_probe, &probe, at_stops}, session.pause_requested);
+    machine_clear_stops(machine);
   } else if (!timeline_seek(timeline, machine, lowest)) {
     return false;
   }

@@ -226,20 +226,23 @@ void arrive(Timeline& t, Machine& m, const SavedHook& saved, uint64_t position) 
   settle(t, m);
 }
 
-// The newest position in lo .. hi - 1 where the probe holds, stepping from lo (where
-// the machine stands) one instruction at a time; none when it holds nowhere.
+// The newest position in lo .. hi - 1 where the probe holds, going from lo (where
+// the machine stands) one instruction at a time, or from stop to stop when the
+// probe holds only at stops; none when it holds nowhere.
 constexpr uint64_t kNone = UINT64_MAX;
 uint64_t scan(Timeline& t, Machine& m, uint64_t lo, uint64_t hi, const TimelineProbe& probe) {
   uint64_t found = kNone;
   bool wrote = true;
-  for (uint64_t p = lo;;) {
+  for (uint64_t p = lo; !machine_stopped(m); p = timeline_position(m)) {
     if (probe.holds(probe.context, m, wrote)) found = p;
-    if (++p >= hi) return found;
+    if (p + 1 >= hi) break;
     const uint64_t before = journal_end(t);
-    if (m.journal != nullptr) (void)room_or_break(t, m, kJournalStepBytes);
-    if (machine_step(m) == status_budget_reached) m.status = status_ready;
+    const uint64_t steps = probe.at_stops ? std::min(hi - 1 - p, kRunSteps) : 1;
+    if (m.journal != nullptr) (void)room_or_break(t, m, steps * kJournalStepBytes);
+    if ((steps == 1 ? machine_step(m) : machine_run(m, steps)) == status_budget_reached) m.status = status_ready;
     wrote = m.journal == nullptr || journal_end(t) != before;
   }
+  return found;
 }
 
 }  // namespace

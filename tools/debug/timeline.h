@@ -127,6 +127,7 @@ void timeline_call_end(Timeline& timeline, Machine& machine, int32_t ok, int64_t
 struct TimelineProbe {
   bool (*holds)(void* context, const Machine& machine, bool wrote) = nullptr;
   void* context = nullptr;
+  bool at_stops = false;  // it can hold only at the machine's engine stops: the engine runs between them
 };
 
 // Goes back to the newest position below the machine's own, and not below
