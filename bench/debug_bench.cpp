@@ -1,6 +1,7 @@
 // The debugger's stepping beside the plain engine, on the same workloads: a session
-// with nothing set, with a breakpoint that is never hit, and recording for going back.
-// Each iteration resumes for the runners' batch of 65,536 instructions.
+// with nothing set, with a breakpoint that is never hit, and recording for going back
+// (with what the record keeps). Each iteration resumes for the runners' batch of
+// 65,536 instructions. Then going back one step at a time from 10 million recorded.
 #include <benchmark/benchmark.h>
 
 #include <string>
@@ -15,8 +16,9 @@ using namespace quill::debug;
 
 enum class Setup { nothing_set, breakpoint, recording };
 
-void debug_workload(benchmark::State& state, const char* source, Setup setup) {
-  static Session session;  // the headless host is large: kept off the stack
+void record_counters(benchmark::State& state, Session& session);
+
+bool load(benchmark::State& state, Session& session, const char* source) {
   ProgramSource program;
   program.path = std::string(QUILL_SOURCE_DIR) + "/programs/bench/" + source;
   program.assembled = true;
@@ -25,8 +27,14 @@ void debug_workload(benchmark::State& state, const char* source, Setup setup) {
   session_delete_all(session);
   if (!session_load(session, program, error)) {
     state.SkipWithError(error.c_str());
-    return;
+    return false;
   }
+  return true;
+}
+
+void debug_workload(benchmark::State& state, const char* source, Setup setup) {
+  static Session session;  // the headless host is large: kept off the stack
+  if (!load(state, session, source)) return;
   session_record(session, setup == Setup::recording);
   uint32_t id = 0;
   // Far past the loop: the check runs before every instruction and never stops it.
@@ -44,6 +52,36 @@ void debug_workload(benchmark::State& state, const char* source, Setup setup) {
   }
   state.counters["instructions/s"] =
       benchmark::Counter(static_cast<double>(session_machine(session).executed - before), benchmark::Counter::kIsRate);
+  if (setup == Setup::recording) record_counters(state, session);
+  session_close(session);
+}
+
+// What the record keeps for the steps it can go back over.
+void record_counters(benchmark::State& state, Session& session) {
+  const Machine& machine = session_machine(session);
+  const uint64_t steps = timeline_position(machine) - timeline_oldest(session.timeline, machine);
+  const auto bytes = static_cast<double>(timeline_bytes(session.timeline));
+  state.counters["steps_kept"] = static_cast<double>(steps);
+  state.counters["record_MB"] = bytes / (1 << 20);
+  state.counters["bytes/step"] = steps == 0 ? 0.0 : bytes / static_cast<double>(steps);
+}
+
+// Going back one step at a time over a full window of 10 million recorded steps.
+void step_back(benchmark::State& state, const char* source) {
+  static Session session;
+  if (!load(state, session, source)) return;
+  Stop stop;
+  if (!session_resume(session, {Resume::step, 10'000'000, 0}, stop) || stop.reason != StopReason::done) {
+    state.SkipWithError("the workload stopped");
+    return;
+  }
+  record_counters(state, session);
+  for (auto _ : state) {
+    if (!session_reverse(session, {Resume::step, 1, 0}, stop) || stop.reason != StopReason::done) {
+      state.SkipWithError("cannot go back");
+      break;
+    }
+  }
   session_close(session);
 }
 
@@ -69,6 +107,9 @@ void BM_StoreLoop_DebuggerRecording(benchmark::State& state) {
   debug_workload(state, "store_loop.tasm", Setup::recording);
 }
 
+void BM_CallLoop_DebuggerStepBack(benchmark::State& state) { step_back(state, "call_loop.tasm"); }
+void BM_StoreLoop_DebuggerStepBack(benchmark::State& state) { step_back(state, "store_loop.tasm"); }
+
 }  // namespace
 
 BENCHMARK(BM_CountLoop_Debugger)->MinTime(1.0);
@@ -80,3 +121,5 @@ BENCHMARK(BM_CallLoop_DebuggerRecording)->MinTime(1.0);
 BENCHMARK(BM_StoreLoop_Debugger)->MinTime(1.0);
 BENCHMARK(BM_StoreLoop_DebuggerBreakpoint)->MinTime(1.0);
 BENCHMARK(BM_StoreLoop_DebuggerRecording)->MinTime(1.0);
+BENCHMARK(BM_CallLoop_DebuggerStepBack)->MinTime(1.0);
+BENCHMARK(BM_StoreLoop_DebuggerStepBack)->MinTime(1.0);

@@ -36,17 +36,20 @@ bool decode_single(const uint8_t* memory, uint64_t size, uint64_t address, Decod
   return true;
 }
 
-// The instruction at `address` when it lies in memory and decodes as `op`.
-bool next_is(const uint8_t* memory, uint64_t size, uint64_t address, EngineOp op, DecodedEntry& out) {
-  return address < size && decode_single(memory, size, address, out) && out.op == op;
+// The instruction at `address` when it starts before `fuse_end` (the first stop
+// after the entry's own address), lies in memory and decodes as `op`.
+bool next_is(const uint8_t* memory, uint64_t size, uint64_t fuse_end, uint64_t address, EngineOp op,
+             DecodedEntry& out) {
+  return address < size && address < fuse_end && decode_single(memory, size, address, out) && out.op == op;
 }
 
 // Appends the pushes that follow `entry` (up to kMostPushes in all), their stacks
 // from `slot` on; returns how many there are.
-unsigned append_pushes(const uint8_t* memory, uint64_t size, uint64_t address, DecodedEntry& entry, int slot) {
+unsigned append_pushes(const uint8_t* memory, uint64_t size, uint64_t fuse_end, uint64_t address, DecodedEntry& entry,
+                       int slot) {
   unsigned n = 0;
   DecodedEntry push{};
-  while (slot + n < kMostPushes && next_is(memory, size, address + entry.advance, eop_push, push)) {
+  while (slot + n < kMostPushes && next_is(memory, size, fuse_end, address + entry.advance, eop_push, push)) {
     entry.stack[slot + n] = push.stack[0];
     entry.advance = static_cast<uint8_t>(entry.advance + push.length);
     ++n;
@@ -56,23 +59,23 @@ unsigned append_pushes(const uint8_t* memory, uint64_t size, uint64_t address, D
 
 }  // namespace
 
-bool decode_entry(const uint8_t* memory, uint64_t size, uint64_t address, DecodedEntry& entry) {
+bool decode_entry(const uint8_t* memory, uint64_t size, uint64_t address, uint64_t fuse_end, DecodedEntry& entry) {
   DecodedEntry e{};
   if (!decode_single(memory, size, address, e)) return false;
   DecodedEntry next{};
   if (e.op == eop_literal) {
-    e.pushes = static_cast<uint8_t>(append_pushes(memory, size, address, e, 0));
+    e.pushes = static_cast<uint8_t>(append_pushes(memory, size, fuse_end, address, e, 0));
     e.op = literal_op(e.length, e.pushes);
   } else if (e.op == eop_push) {
-    e.pushes = static_cast<uint8_t>(1 + append_pushes(memory, size, address, e, 1));
+    e.pushes = static_cast<uint8_t>(1 + append_pushes(memory, size, fuse_end, address, e, 1));
     if (e.pushes > 1) e.op = static_cast<uint8_t>(eop_pushes2 + (e.pushes - 2));
-  } else if ((e.op == eop_add || e.op == eop_sub) && next_is(memory, size, address + 3, eop_push, next)) {
+  } else if ((e.op == eop_add || e.op == eop_sub) && next_is(memory, size, fuse_end, address + 3, eop_push, next)) {
     e.stack[2] = next.stack[0];
     e.advance = 5;
     e.op = e.op == eop_add ? eop_add_push : eop_sub_push;
     // The jump handler finds the "~" entry at 5 entries on, so keep it in this page.
     if (e.op == eop_sub_push && ((address + 5) >> kPageBits) == (address >> kPageBits) &&
-        next_is(memory, size, address + 5, eop_jump, next)) {
+        next_is(memory, size, fuse_end, address + 5, eop_jump, next)) {
       for (int i = 0; i < 4; ++i) e.stack[3 + i] = next.stack[i];
       e.advance = 10;
       e.op = eop_sub_push_jump;

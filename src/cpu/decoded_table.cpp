@@ -1,5 +1,6 @@
 #include "cpu/decoded_table.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -30,6 +31,7 @@ void decoded_table_free(DecodedTable* table) {
   if (table == nullptr) return;
   for (uint64_t i = 0; i < table->page_count; ++i) std::free(table->pages[i]);
   std::free(table->pages);
+  std::free(table->stops);
   std::free(table);
 }
 
@@ -58,6 +60,49 @@ void decoded_table_invalidate(DecodedTable& table, uint64_t first, uint64_t coun
     }
     at = stop;
   }
+}
+
+bool decoded_table_set_stop(DecodedTable& table, uint64_t address, bool on) {
+  if (address >= table.size) return false;
+  uint64_t* const end = table.stops + table.stop_count;
+  uint64_t* at = std::lower_bound(table.stops, end, address);
+  const bool present = at != end && *at == address;
+  if (on == present) return true;
+  if (on) {
+    if (table.stop_count == table.stop_capacity) {
+      const uint64_t capacity = table.stop_capacity == 0 ? 16 : 2 * table.stop_capacity;
+      void* grown = std::realloc(table.stops, capacity * sizeof(uint64_t));
+      if (grown == nullptr) return false;
+      at = static_cast<uint64_t*>(grown) + (at - table.stops);
+      table.stops = static_cast<uint64_t*>(grown);
+      table.stop_capacity = capacity;
+    }
+    std::copy_backward(at, table.stops + table.stop_count, table.stops + table.stop_count + 1);
+    *at = address;
+    table.stop_count += 1;
+  } else {
+    std::copy(at + 1, end, at);
+    table.stop_count -= 1;
+  }
+  // The entry there and any fused entry reaching over it are decoded again.
+  decoded_table_invalidate(table, address, 1);
+  return true;
+}
+
+void decoded_table_clear_stops(DecodedTable& table) {
+  for (uint64_t i = 0; i < table.stop_count; ++i) decoded_table_invalidate(table, table.stops[i], 1);
+  table.stop_count = 0;
+}
+
+bool decoded_table_is_stop(const DecodedTable& table, uint64_t address) {
+  return std::binary_search(table.stops, table.stops + table.stop_count, address);
+}
+
+uint64_t decoded_table_next_stop(const DecodedTable& table, uint64_t address) {
+  const uint64_t* const first = table.stops;
+  const uint64_t* const end = first + table.stop_count;
+  const uint64_t* after = std::upper_bound(first, end, address);
+  return after == end ? UINT64_MAX : *after;
 }
 
 }  // namespace quill

@@ -31,13 +31,15 @@ inline constexpr unsigned kMostPushes = 4;       // pushes fused into one entry
 //   pushes2..4: that many pushes in a row
 //   add_push, sub_push: "+" or "-" and a push of the result
 //   sub_push_jump: the count-down idiom: subtract, push the result, "~"
+//   stop: an address in the stop set: the batch ends before it unless it is
+//         the batch's first instruction (then machine_step runs that one)
 // In a fused entry the first instruction's fields sit where its own handler reads
 // them, so a fused handler can always fall back to that one.
 // The formatter cannot settle on a list that names `return`: it is laid out by hand.
 // clang-format off
 #define QUILL_ENGINE_OPS(X) \
   X(decode) X(slow) X(cross) X(return) X(pop) X(push) X(add) X(sub) X(equals) X(jump) \
-  X(pushes2) X(pushes3) X(pushes4) X(add_push) X(sub_push) X(sub_push_jump)
+  X(pushes2) X(pushes3) X(pushes4) X(add_push) X(sub_push) X(sub_push_jump) X(stop)
 // clang-format on
 
 // A literal and the 0..4 pushes after it, as X(pushes, length), one handler for each
@@ -112,6 +114,10 @@ struct DecodedTable {
   uint64_t page_bytes = 0;  // bytes of the pages allocated so far
   uint64_t directory_bytes = 0;
   DecodedEntry outside = slow_entry();  // stands for every address with no entry
+  // The stop set: addresses in ascending order, each decoded as eop_stop and
+  // never inside a fused entry that starts before it.
+  uint64_t* stops = nullptr;
+  uint64_t stop_count = 0, stop_capacity = 0;
 };
 
 // A table for `size` trytes at `memory` with no page yet; nullptr when out of memory.
@@ -141,6 +147,21 @@ inline void decoded_table_note_write(DecodedTable& table, uint64_t first, uint64
   if (table.pages[start >> kPageBits] == nullptr && table.pages[(first + count - 1) >> kPageBits] == nullptr) return;
   decoded_table_invalidate(table, first, count);
 }
+
+// Adds `address` (< size) to the stop set or takes it out, clearing the entries
+// that must be decoded again. False, changing nothing, when the address lies
+// outside memory or the set cannot grow.
+[[nodiscard]] bool decoded_table_set_stop(DecodedTable& table, uint64_t address, bool on);
+
+// Empties the stop set, clearing the entries of its addresses.
+void decoded_table_clear_stops(DecodedTable& table);
+
+// Whether `address` is in the stop set.
+[[nodiscard]] bool decoded_table_is_stop(const DecodedTable& table, uint64_t address);
+
+// The first stop after `address`, or UINT64_MAX when there is none: an entry
+// starting at `address` fuses no instruction that starts there or beyond.
+[[nodiscard]] uint64_t decoded_table_next_stop(const DecodedTable& table, uint64_t address);
 
 // Bytes the table holds now: directory and pages (it only grows until freed).
 [[nodiscard]] inline uint64_t decoded_table_bytes(const DecodedTable& table) {

@@ -6,7 +6,8 @@
 // exact by construction. Fused handlers fall back to their first instruction's
 // own handler (FALL_BACK_IF) whenever the whole sequence might not complete (too
 // little budget left, a stack that might overflow), so a failure or the end of a
-// batch is never skipped.
+// batch is never skipped. A stop (cpu/engine.h) is an entry of its own that the
+// decoder never fuses into the entry before it, so no handler runs through one.
 //
 // Dispatch is by computed goto under GCC and Clang, by a switch otherwise or
 // when QUILL_ENGINE_PORTABLE is defined; both run the same handlers, labelled
@@ -23,6 +24,7 @@
 #include "cpu/opcode.h"
 #include "cpu/packed_store.h"
 #include "cpu/step.h"
+#include "cpu/write_journal.h"
 
 #if defined(__GNUC__) && !defined(QUILL_ENGINE_PORTABLE)
 #define QUILL_ENGINE_THREADED 1
@@ -177,6 +179,7 @@ uint32_t run_engine(Machine& m, DecodedTable& t, const uint64_t max_steps) {
 #endif
   uint8_t* const memory = m.memory;
   const uint64_t size = m.size;
+  WriteJournal* const journal = m.journal;  // its owner never swaps it during a run
   uint64_t left = max_steps, budget = 0, exec_base = 0, pc = 0;
   int64_t acc = NIL;
   ValueStack* stacks = nullptr;
@@ -203,10 +206,27 @@ dispatch:
 #endif
 
 L_decode:
-  if (pc < size && decode_entry(memory, size, pc, *e)) NEXT();
-  goto L_slow;  // machine_step reports the failure exactly
+  if (t.stop_count != 0 && decoded_table_is_stop(t, pc)) {
+    e->op = eop_stop;
+    goto L_stop;
+  }
+  if (pc < size &&
+      decode_entry(memory, size, pc, t.stop_count == 0 ? UINT64_MAX : decoded_table_next_stop(t, pc), *e)) {
+    NEXT();
+  }
+  goto L_step;  // machine_step reports the failure exactly
 
+// A stop ends the batch before its instruction, except the batch's first: a run
+// resumed from a stop executes it.
+L_stop:
+  if (left != max_steps) goto budget_used;
+  goto L_step;
+
+// No entry here (beyond memory, or a page that could not be allocated), so the stop
+// set is looked up; a stop is honoured as eop_stop would.
 L_slow:
+  if (t.stop_count != 0 && left != max_steps && decoded_table_is_stop(t, pc)) goto budget_used;
+L_step:
   FLUSH();
   code = machine_step(m);
   if (code != status_ready) return code;
@@ -374,16 +394,20 @@ L_equals : {
   ValueStack& first = stack_at(stacks, STACK_REF(0));
   if (first.count != 0) {
     const int64_t top = first.values[first.count - 1];
-    if (top < 0 && top != NIL) goto L_slow;  // a host call: machine_step runs the hook
+    if (top < 0 && top != NIL) goto L_step;  // a host call: machine_step runs the hook
   }
   const int64_t target = pop_value(stack_at(stacks, STACK_REF(0)));
   const int64_t value = pop_value(stack_at(stacks, STACK_REF(1)));
   if (target == NIL) {  // store
     if (value < 0 || acc < 0) FAIL(status_invalid_destination);
     const auto address = static_cast<uint64_t>(acc);
+    if (journal != nullptr) journal_keep_store(*journal, memory, size, address);
     const int k = store_packed_memo(store_memo, memory, size, address, value);
     if (k == kPackedTooLarge) FAIL(status_invalid_destination);
-    if (k > 0) decoded_table_note_write(t, address, static_cast<uint64_t>(k));
+    if (k > 0) {
+      decoded_table_note_write(t, address, static_cast<uint64_t>(k));
+      if (journal != nullptr) journal_commit_store(*journal, address, static_cast<uint64_t>(k));
+    }
     acc += k;
     ADVANCE(3);
     --left;
@@ -420,6 +444,15 @@ uint32_t machine_run(Machine& machine, uint64_t max_steps) {
   DecodedTable* table = table_for(machine);
   if (table == nullptr) return machine_run_reference(machine, max_steps);
   return run_engine(machine, *table, max_steps);
+}
+
+bool machine_set_stop(Machine& machine, uint64_t address, bool on) {
+  DecodedTable* table = table_for(machine);
+  return table != nullptr && decoded_table_set_stop(*table, address, on);
+}
+
+void machine_clear_stops(Machine& machine) {
+  if (machine.decoded != nullptr) decoded_table_clear_stops(*machine.decoded);
 }
 
 uint64_t machine_engine_bytes(const Machine& machine) {

@@ -13,4 +13,18 @@ namespace quill {
 // Called from the thread that runs the machine, or while none does.
 [[nodiscard]] uint64_t machine_engine_bytes(const Machine& machine);
 
+// Stop points: machine_run ends a batch before executing the instruction at an
+// address in the machine's stop set, leaving status_budget_reached with pc there,
+// except at the pc the batch starts from (resuming from a stop executes it). A
+// stop is decoded into the table as its own entry, so a run without stops pays
+// nothing for them, and it lasts through writes that change the code there.
+// The set belongs to the decoded table: machine_release and machine_reset empty it.
+//
+// Puts `address` in the set or takes it out (making the table if need be); false,
+// changing nothing, when the address lies outside memory or there is no memory for it.
+[[nodiscard]] bool machine_set_stop(Machine& machine, uint64_t address, bool on);
+
+// Empties the stop set.
+void machine_clear_stops(Machine& machine);
+
 }  // namespace quill

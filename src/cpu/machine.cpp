@@ -31,6 +31,7 @@ void machine_reset(Machine& machine, uint8_t* memory, uint64_t size) {
   machine.status = status_ready;
   machine.host_hook = nullptr;
   machine.host_context = nullptr;
+  machine.journal = nullptr;
 }
 
 void machine_release(Machine& machine) {

@@ -37,6 +37,7 @@ static_assert(uint32_t{status_memory_end} == uint32_t{literal_memory_end} &&
 using HostHook = int32_t (*)(void* host_context, int64_t call, int64_t argument, int64_t* result);
 
 struct DecodedTable;  // the fast engine's side table (cpu/decoded_table.h)
+struct WriteJournal;  // what stores overwrote, while a debugger records (cpu/write_journal.h)
 
 struct ValueStack {
   int64_t values[kStackCapacity] = {};  // values[0] is the bottom, values[count-1] the top
@@ -60,13 +61,15 @@ struct Machine {
   HostHook host_hook = nullptr;
   void* host_context = nullptr;
   DecodedTable* decoded = nullptr;  // made by machine_run, freed by machine_release
+  WriteJournal* journal = nullptr;  // null unless someone records the stores; never owned
 };
 
 // The fixed text of a status code; "unknown" for codes above 8.
 [[nodiscard]] const char* status_text(uint32_t status);
 
 // Puts `machine` in the state of a new core over `memory` (which the caller fills):
-// every frame empty, pc 0, depth 0, executed 0, status ready, acc NIL, no hook.
+// every frame empty, pc 0, depth 0, executed 0, status ready, acc NIL, no hook and
+// no journal.
 // Releases the decoded table first, so `machine` must be default-initialised or
 // zero-filled, or a machine that was reset before.
 void machine_reset(Machine& machine, uint8_t* memory, uint64_t size);

@@ -3,6 +3,7 @@
 #include "codec/literal.h"
 #include "codec/packed.h"
 #include "cpu/opcode.h"
+#include "cpu/write_journal.h"
 
 namespace quill {
 
@@ -35,8 +36,11 @@ inline uint32_t complete(Machine& m, uint64_t next) {
 // "=" with a NIL target: store the value V in packed form at the address in acc.
 inline uint32_t store(Machine& m, int64_t value, uint64_t next) {
   if (value == NIL || m.acc < 0 || value < 0) return fail(m, status_invalid_destination);
-  const int k = write_packed(m.memory, m.size, static_cast<uint64_t>(m.acc), value);
+  const auto address = static_cast<uint64_t>(m.acc);
+  if (m.journal != nullptr) journal_keep_store(*m.journal, m.memory, m.size, address);
+  const int k = write_packed(m.memory, m.size, address, value);
   if (k == kPackedTooLarge) return fail(m, status_invalid_destination);
+  if (k > 0 && m.journal != nullptr) journal_commit_store(*m.journal, address, static_cast<uint64_t>(k));
   m.acc += k;
   return complete(m, next);
 }

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "codec/packed.h"
 #include "cpu/decoded_table.h"
@@ -96,6 +98,77 @@ TEST(EngineTable, TableStaysWithinItsLimit) {
   EXPECT_EQ(fast.machine.status, status_halted);
   EXPECT_LE(machine_engine_bytes(fast.machine), kTablePageBytesLimit + (pages + 1) * sizeof(void*) + 4096);
   EXPECT_GT(machine_engine_bytes(fast.machine), kTablePageBytesLimit / 2);
+}
+
+// The count-down loop of the benchmarks: its head at 12 is a literal fused with
+// three pushes, 28 starts the fused subtract, push and "~", and the "~" at 33 jumps
+// back to 12.
+constexpr const char* kCountLoop = "9JJJJJJJJJ >0 0 >2 >4 >5 C11 >3 11 >1 -01 >0 ~2345 .";
+
+struct StopCase {
+  const char* what;
+  int steps_first;  // steps both machines take before the stops are set
+  std::vector<uint64_t> stops;
+  uint64_t write_at;  // between two batches this tryte is written
+  char symbol;        // with this symbol
+};
+
+// Runs each case batch by batch beside a step loop that checks the stops, and
+// counts the batches that ended at a stop.
+TEST(EngineStops, BatchesEndBeforeStopsExactly) {
+  const StopCase cases[] = {
+      {"at the jump target", 0, {12}, UINT64_MAX, 0},
+      {"inside a fused literal and pushes", 0, {15}, UINT64_MAX, 0},
+      {"at the push and the \"~\" of a fused count-down", 0, {31, 33}, UINT64_MAX, 0},
+      {"at the start pc", 2, {12}, UINT64_MAX, 0},
+      {"after a write re-decodes the page", 0, {17}, 12, '0'},  // the same tryte again
+      {"after a write changes the stopped instruction", 0, {24}, 25, 'J'},
+  };
+  for (const StopCase& c : cases) {
+    const auto bytes = test::memory_with(kCountLoop, 100);
+    test::TwinMachine fast(bytes), reference(bytes);
+    for (int k = 0; k < c.steps_first; ++k) {
+      (void)machine_step(fast.machine);
+      (void)machine_step(reference.machine);
+    }
+    for (const uint64_t at : c.stops) ASSERT_TRUE(machine_set_stop(fast.machine, at, true)) << c.what;
+    int stopped = 0;
+    for (int b = 0; b < 40; ++b) {
+      if (c.write_at != UINT64_MAX && b == 10) {
+        const auto tryte = static_cast<uint8_t>(std::string_view(kSymbolAlphabet).find(c.symbol));
+        machine_put_tryte(fast.machine, c.write_at, tryte);
+        machine_put_tryte(reference.machine, c.write_at, tryte);
+      }
+      const uint64_t steps = b % 3 == 0 ? 1 : 1000, before = fast.machine.executed;
+      ASSERT_EQ(machine_run(fast.machine, steps), test::reference_batch_stopping(reference.machine, steps, c.stops))
+          << c.what << ", batch " << b;
+      ASSERT_TRUE(test::same_machine(fast.machine, reference.machine)) << c.what << ", batch " << b;
+      stopped += fast.machine.status == status_budget_reached && fast.machine.executed - before < steps;
+    }
+    EXPECT_GT(stopped, 20) << c.what;
+  }
+}
+
+// Taking a stop out (or emptying the set) lets the loop run through it; a stop
+// outside memory is refused.
+TEST(EngineStops, StopsCanBeTakenOut) {
+  TestMemory memory(100);
+  ASSERT_TRUE(memory.load(kCountLoop));
+  Machine m = make_machine(memory);
+  test::ReleaseAtExit release{m};
+  EXPECT_FALSE(machine_set_stop(m, 100, true));
+  ASSERT_TRUE(machine_set_stop(m, 12, true));
+  ASSERT_TRUE(machine_set_stop(m, 12, true));  // already there
+  ASSERT_TRUE(machine_set_stop(m, 33, true));
+  EXPECT_EQ(machine_run(m, 1000), status_budget_reached);
+  EXPECT_EQ(m.pc, 12u);
+  ASSERT_TRUE(machine_set_stop(m, 12, false));
+  EXPECT_EQ(machine_run(m, 1000), status_budget_reached);
+  EXPECT_EQ(m.pc, 33u);
+  machine_clear_stops(m);
+  const uint64_t before = m.executed;
+  EXPECT_EQ(machine_run(m, 1000), status_budget_reached);
+  EXPECT_EQ(m.executed - before, 1000u);
 }
 
 TEST(EnginePackedStore, WritesWhatWritePackedWrites) {

@@ -1,6 +1,9 @@
 // machine_run must leave exactly the state of a machine_step loop, batch by batch.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <vector>
+
 #include "codec/packed.h"
 #include "cpu/decoded_table.h"
 #include "cpu/engine.h"
@@ -178,6 +181,37 @@ TEST(RunDifferential, EveryCallStartsWithTwentyEmptyStacks) {
     TwinMachine fast(bytes), reference(bytes);
     run_both(fast, reference, g, 400, main);
     EXPECT_EQ(reference.machine.status, uint32_t{status_halted});
+  }
+}
+
+// Stops set and taken out between batches, at the pc and a little ahead of it (so
+// inside fused entries, at jump targets, over code the program rewrites): every
+// batch must end where a step loop checking them would.
+TEST(RunDifferential, StopsEndBatchesWhereTheStepLoopWould) {
+  ProgramGenerator g(13);
+  for (int i = 0; i < 1500; ++i) {
+    const uint64_t size = 60 + static_cast<uint64_t>(g.below(300));
+    const auto bytes = test::memory_with(
+        g.hostile_program(size - static_cast<uint64_t>(g.below(40)), static_cast<int64_t>(size)), size);
+    if (bytes.empty()) continue;
+    TwinMachine fast(bytes), reference(bytes);
+    std::vector<uint64_t> stops;
+    for (int b = 0; b < 60 && !machine_stopped(reference.machine); ++b) {
+      if (g.below(3) == 0) {
+        const uint64_t at = std::min(size - 1, reference.machine.pc + static_cast<uint64_t>(g.below(3) * g.below(12)));
+        const auto found = std::find(stops.begin(), stops.end(), at);
+        ASSERT_TRUE(machine_set_stop(fast.machine, at, found == stops.end()));
+        if (found == stops.end()) {
+          stops.push_back(at);
+        } else {
+          stops.erase(found);
+        }
+      }
+      const uint64_t steps = static_cast<uint64_t>(g.below(4) == 0 ? 1 : g.below(300));
+      const uint32_t expected = test::reference_batch_stopping(reference.machine, steps, stops);
+      ASSERT_EQ(machine_run(fast.machine, steps), expected) << "batch " << b << " of program " << i;
+      ASSERT_TRUE(same_machine(fast.machine, reference.machine)) << "batch " << b << " of program " << i;
+    }
   }
 }
 

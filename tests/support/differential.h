@@ -3,6 +3,7 @@
 // write functions: the differential tests and the fuzz target share it.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -19,6 +20,18 @@ inline uint32_t reference_batch(Machine& m, uint64_t steps) {
   for (;;) {
     if (machine_step(m) != status_ready) return m.status;
     if (--steps == 0) return m.status = status_budget_reached;
+  }
+}
+
+// reference_batch that also ends before an instruction at any of `stops`, except
+// the batch's first: what machine_run does with those addresses in its stop set.
+inline uint32_t reference_batch_stopping(Machine& m, uint64_t steps, const std::vector<uint64_t>& stops) {
+  if (steps == 0 || machine_stopped(m)) return m.status;
+  for (uint64_t done = 0;; ++done) {
+    if (done == steps || (done > 0 && std::find(stops.begin(), stops.end(), m.pc) != stops.end())) {
+      return m.status = status_budget_reached;
+    }
+    if (machine_step(m) != status_ready) return m.status;
   }
 }
 

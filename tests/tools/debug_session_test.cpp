@@ -5,6 +5,7 @@
 
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "codec/tryte.h"
@@ -118,10 +119,70 @@ const Case kCases[] = {
     {"watch elsewhere", {}, "slot+3", {{kGo}}, debug::StopReason::ended, "double", 0, 7},
 };
 
+// A recursive count-down from 3: `back`, the return address of the call in
+// `down`, is reached at depths 3, 2 and 1 in turn, so a stop there must look at
+// the depth before it completes a next, finish or until. The "~" of the deepest
+// call's jle (216719) leaves its address in acc all the way back.
+constexpr char kRecursive[] = R"(main:
+  jsr down, 3
+  lit 7
+  halt
+down:
+  push 0
+  jle done, #0
+  pop 0
+  push 0
+  lit 1
+  push 1
+  sub 0 1
+  jsr down
+back:
+  ret
+done:
+  ret
+)";
+
+const Case kRecursiveCases[] = {
+    {"next over a call that recurses",
+     {"back-3 if depth == 1"},
+     "",
+     {{kGo}, {debug::Resume::next}},
+     debug::StopReason::done,
+     "back",
+     1,
+     216719},
+    {"until where a deeper call passes first",
+     {"down if depth == 1"},
+     "",
+     {{kGo}, {debug::Resume::until, "back"}},
+     debug::StopReason::done,
+     "back",
+     1,
+     216719},
+    {"finish from the deepest call",
+     {"done"},
+     "",
+     {{kGo}, {debug::Resume::finish}},
+     debug::StopReason::done,
+     "back",
+     3,
+     216719},
+    {"the second hit of a return address",
+     {"back if hits == 2"},
+     "",
+     {{kGo}},
+     debug::StopReason::breakpoint,
+     "back",
+     2,
+     216719},
+    {"stepping across the recursion", {}, "", {{kStep, "", 40}}, debug::StopReason::done, "down+31", 2, 2},
+};
+
 class DebugSession : public ::testing::Test {
  protected:
   TempFolder folder;
   debug::Session session;
+  bool recording = true;  // set on each load
 
   void load(const std::string& text) {
     folder.write("p.tasm", text);
@@ -130,6 +191,7 @@ class DebugSession : public ::testing::Test {
     program.assembled = true;
     std::string error;
     ASSERT_TRUE(debug::session_load(session, program, error)) << error;
+    debug::session_record(session, recording);
   }
 
   uint64_t at(const std::string& where) {
@@ -230,6 +292,7 @@ TEST_F(DebugSession, GoingBackEqualsGoingForward) {
   for (const Back b : {Back{10, 1}, Back{12, 5}, Back{30, 29}, Back{states.size() - 1, 7}}) {
     SCOPED_TRACE(std::to_string(b.forward) + " back " + std::to_string(b.back));
     load(kReversible);
+    session.timeline.interval = 4;  // many checkpoints, host calls replayed between them
     ASSERT_TRUE(debug::session_push_keys(session, {28}));
     ASSERT_TRUE(debug::session_resume(session, {debug::Resume::step, b.forward, 0}, stop));
     ASSERT_TRUE(debug::session_reverse(session, {debug::Resume::step, b.back, 0}, stop));
@@ -266,6 +329,7 @@ TEST_F(DebugSession, GoingBackStopsWhereAsked) {
     SCOPED_TRACE(c.name);
     debug::session_delete_all(session);
     load(kReversible);
+    session.timeline.interval = 5;  // the search back crosses checkpoints
     ASSERT_TRUE(debug::session_push_keys(session, {28}));
     uint32_t id = 0;
     if (*c.forward != '\0') {
@@ -300,41 +364,51 @@ TEST_F(DebugSession, GoingBackStopsWhereAsked) {
   }
 }
 
+// Recording steps one instruction at a time; the plain run goes in engine batches
+// between stops. Both stop at the same places.
 TEST_F(DebugSession, StopsWhereAsked) {
-  for (const Case& c : kCases) {
-    SCOPED_TRACE(c.name);
-    debug::session_delete_all(session);
-    load(kProgram);
-    for (const std::string breakpoint : c.breakpoints) {
-      const size_t cut = breakpoint.find(" if ");
-      debug::Condition condition;
-      std::string error;
-      if (cut != std::string::npos) {
-        ASSERT_TRUE(debug::parse_condition(breakpoint.substr(cut + 4), condition, error)) << error;
+  std::vector<std::pair<const char*, const Case*>> all;
+  for (const Case& c : kCases) all.emplace_back(kProgram, &c);
+  for (const Case& c : kRecursiveCases) all.emplace_back(kRecursive, &c);
+  for (const bool on : {true, false}) {
+    recording = on;
+    for (const auto& [program, each] : all) {
+      const Case& c = *each;
+      SCOPED_TRACE(std::string(c.name) + (on ? ", recording" : ""));
+      debug::session_delete_all(session);
+      load(program);
+      for (const std::string breakpoint : c.breakpoints) {
+        const size_t cut = breakpoint.find(" if ");
+        debug::Condition condition;
+        std::string error;
+        if (cut != std::string::npos) {
+          ASSERT_TRUE(debug::parse_condition(breakpoint.substr(cut + 4), condition, error)) << error;
+        }
+        uint32_t id = 0;
+        ASSERT_TRUE(
+            debug::session_add_breakpoint(session, at(breakpoint.substr(0, cut)), breakpoint, condition, "", id));
       }
-      uint32_t id = 0;
-      ASSERT_TRUE(debug::session_add_breakpoint(session, at(breakpoint.substr(0, cut)), breakpoint, condition, "", id));
+      const std::string watch = c.watch;
+      if (!watch.empty()) {
+        const size_t dots = watch.find("..");
+        uint32_t id = 0;
+        const uint64_t first = at(watch.substr(0, dots));
+        ASSERT_TRUE(debug::session_add_watch(session, first,
+                                             dots == std::string::npos ? first : at(watch.substr(dots + 2)), id));
+      }
+      debug::Stop stop;
+      for (const Motion& m : c.motions) {
+        const debug::ResumeRequest request{m.mode, m.count, *m.where != '\0' ? at(m.where) : 0};
+        ASSERT_TRUE(debug::session_resume(session, request, stop));
+      }
+      const Machine& machine = debug::session_machine(session);
+      EXPECT_EQ(stop.reason, c.reason);
+      if (c.reason != debug::StopReason::ended) {
+        EXPECT_EQ(machine.pc, at(c.pc));
+      }
+      EXPECT_EQ(machine.depth, c.depth);
+      EXPECT_EQ(machine.acc, c.acc);
     }
-    const std::string watch = c.watch;
-    if (!watch.empty()) {
-      const size_t dots = watch.find("..");
-      uint32_t id = 0;
-      const uint64_t first = at(watch.substr(0, dots));
-      ASSERT_TRUE(
-          debug::session_add_watch(session, first, dots == std::string::npos ? first : at(watch.substr(dots + 2)), id));
-    }
-    debug::Stop stop;
-    for (const Motion& m : c.motions) {
-      const debug::ResumeRequest request{m.mode, m.count, *m.where != '\0' ? at(m.where) : 0};
-      ASSERT_TRUE(debug::session_resume(session, request, stop));
-    }
-    const Machine& machine = debug::session_machine(session);
-    EXPECT_EQ(stop.reason, c.reason);
-    if (c.reason != debug::StopReason::ended) {
-      EXPECT_EQ(machine.pc, at(c.pc));
-    }
-    EXPECT_EQ(machine.depth, c.depth);
-    EXPECT_EQ(machine.acc, c.acc);
   }
 }
 
@@ -375,31 +449,39 @@ TEST_F(DebugSession, GoingBackOverDrawingSaysThePictureStays) {
 }
 
 TEST_F(DebugSession, WaitsForKeysAndTakesThem) {
-  load("main:\n  sys -320004\n  sys -320002\n  halt\n");
-  debug::Stop stop;
-  ASSERT_TRUE(debug::session_resume(session, {}, stop));
-  EXPECT_EQ(stop.reason, debug::StopReason::key_wait);
-  ASSERT_TRUE(debug::session_resume(session, {}, stop));
-  EXPECT_EQ(stop.reason, debug::StopReason::key_wait);
-  EXPECT_EQ(stop.executed, 0u);
-  ASSERT_TRUE(debug::session_push_keys(session, {28}));
-  ASSERT_TRUE(debug::session_resume(session, {}, stop));
-  EXPECT_EQ(stop.reason, debug::StopReason::ended);
-  EXPECT_EQ(debug::session_machine(session).acc, 28);
+  for (const bool on : {true, false}) {  // one step at a time, and in batches
+    recording = on;
+    SCOPED_TRACE(on ? "recording" : "batches");
+    load("main:\n  sys -320004\n  sys -320002\n  halt\n");
+    debug::Stop stop;
+    ASSERT_TRUE(debug::session_resume(session, {}, stop));
+    EXPECT_EQ(stop.reason, debug::StopReason::key_wait);
+    ASSERT_TRUE(debug::session_resume(session, {}, stop));
+    EXPECT_EQ(stop.reason, debug::StopReason::key_wait);
+    EXPECT_EQ(stop.executed, 0u);
+    ASSERT_TRUE(debug::session_push_keys(session, {28}));
+    ASSERT_TRUE(debug::session_resume(session, {}, stop));
+    EXPECT_EQ(stop.reason, debug::StopReason::ended);
+    EXPECT_EQ(debug::session_machine(session).acc, 28);
+  }
 }
 
 TEST_F(DebugSession, PauseFromAnotherThreadStopsAnEndlessLoop) {
-  load("main:\n  jmp main\n");
-  session.pause_requested.store(1);
-  debug::Stop stop;
-  ASSERT_TRUE(debug::session_resume(session, {}, stop));
-  EXPECT_EQ(stop.reason, debug::StopReason::paused);
-  EXPECT_EQ(stop.executed, 0u);
-  std::thread pauser([this] { session.pause_requested.store(1); });
-  ASSERT_TRUE(debug::session_resume(session, {}, stop));
-  pauser.join();
-  EXPECT_EQ(stop.reason, debug::StopReason::paused);
-  EXPECT_EQ(debug::session_machine(session).status, status_ready);
+  for (const bool on : {true, false}) {  // one step at a time, and in batches
+    recording = on;
+    SCOPED_TRACE(on ? "recording" : "batches");
+    load("main:\n  jmp main\n");
+    session.pause_requested.store(1);
+    debug::Stop stop;
+    ASSERT_TRUE(debug::session_resume(session, {}, stop));
+    EXPECT_EQ(stop.reason, debug::StopReason::paused);
+    EXPECT_EQ(stop.executed, 0u);
+    std::thread pauser([this] { session.pause_requested.store(1); });
+    ASSERT_TRUE(debug::session_resume(session, {}, stop));
+    pauser.join();
+    EXPECT_EQ(stop.reason, debug::StopReason::paused);
+    EXPECT_EQ(debug::session_machine(session).status, status_ready);
+  }
 }
 
 TEST(DebugParse, ConditionsAndLocations) {

@@ -449,8 +449,9 @@ CommandStatus run_command_line(Session& session, const std::string& line, std::s
     out += breakpoint_list(session);
   } else if (word == "info" && words.size() == 2 && words[1] == "record") {
     const Timeline& t = session.timeline;
-    out += std::string(session.recording ? "recording" : "not recording") + ": " + std::to_string(t.records) +
-           " steps can be undone, in " + std::to_string(t.bytes) + " bytes\n";
+    const uint64_t steps = timeline_position(session_machine(session)) - timeline_oldest(t, session_machine(session));
+    out += std::string(session.recording ? "recording" : "not recording") + ": " + std::to_string(steps) +
+           " steps can be undone, in " + std::to_string(timeline_bytes(t)) + " bytes\n";
   } else if (is(word, "print", "p")) {
     return print(session, words, out);
   } else if (is(word, "backtrace", "bt")) {

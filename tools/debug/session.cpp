@@ -1,13 +1,21 @@
-// The session steps the main machine itself, one machine_step at a time, instead of
-// starting the headless runner: every stop then falls exactly between two
-// instructions, and the host calls still run through the host state's hook (keys,
-// framebuffer, clock, fetch, and the cores on their own threads). The machine runs
-// unpaced; a sleep the program asks for is slept.
+// The session runs the main machine itself, in batches on the caller's thread,
+// instead of starting the headless runner: every stop then falls exactly between
+// two instructions, and the host calls still run through the host state's hook
+// (keys, framebuffer, clock, fetch, and the cores on their own threads). The
+// machine runs unpaced; a sleep the program asks for is slept.
+//
+// Without watches a resume runs machine_run batches (recorded, when recording is
+// on) with the places it must look at set as engine stops (the breakpoints, and
+// where next, finish or until can complete), so the engine runs at full speed
+// between them and every check still happens exactly where a step-by-step run
+// would make it. Watches step one instruction at a time.
 #include "tools/debug/session.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "codec/tryte.h"
+#include "cpu/engine.h"
 #include "cpu/pacing.h"
 #include "cpu/step.h"
 #include "host/keyboard.h"
@@ -18,32 +26,6 @@
 
 namespace quill::debug {
 namespace {
-
-enum class StepResult : uint8_t { ok, ended, key_wait };
-
-// One instruction as the main runner would run it, with its end rules. A key wait
-// or a sleep starts only with a host call that yields, so the lock and the clock
-// are looked at only after one.
-StepResult step_once(Session& session) {
-  Processor& processor = *session.host.processor;
-  Machine& machine = processor.machine;
-  HostState& host = processor.host;
-  if (machine_stopped(machine)) return StepResult::ended;
-  if (session.yielded) {
-    if (waiting_for_key(host)) return StepResult::key_wait;
-    for (uint64_t now = clock_now_ns(); now < host.wake_ns; now = clock_now_ns()) {
-      sleep_ms(static_cast<uint32_t>((host.wake_ns - now) / 1'000'000 + 1));
-    }
-    session.yielded = false;
-  }
-  if (recorder_step(session) == status_budget_reached) {
-    machine.status = status_ready;
-    session.yielded = true;
-  }
-  const EndCheck check = runner_end_check(false, false, host.halt_request, machine.status);
-  machine.status = check.status;
-  return check.ends ? StepResult::ended : StepResult::ok;
-}
 
 // The map or the symbols of an image, either optional.
 bool load_names(Session& session, const ProgramSource& program, std::string& error) {
@@ -119,6 +101,74 @@ bool request_done(const ResumeRequest& request, const Machine& machine, uint32_t
       break;
   }
   return false;
+}
+
+// Sets as engine stops every place where the request could complete or a
+// breakpoint be reached; false when one cannot be set (the resume then steps).
+// Where next completes is known only once its first instruction made a call.
+bool set_stops(Session& session, const ResumeRequest& request, uint32_t start_depth) {
+  Machine& machine = session_machine(session);
+  for (const Breakpoint& b : session.breakpoints) {
+    if (!machine_set_stop(machine, b.address, true)) return false;
+  }
+  // finish and until complete when the current call returns, at its return address.
+  const bool returns = (request.mode == Resume::finish || request.mode == Resume::until) && start_depth > 0;
+  if (returns && !machine_set_stop(machine, machine.frames[start_depth].return_address, true)) return false;
+  return request.mode != Resume::until || machine_set_stop(machine, request.target, true);
+}
+
+// Instructions the next batch may run.
+uint64_t batch_size(const ResumeRequest& request, uint64_t executed) {
+  if (request.mode == Resume::step) return std::min(kRunnerBatch, request.count - executed);
+  if (request.mode == Resume::next && executed == 0) return 1;  // a call or not: then its return is known
+  return kRunnerBatch;
+}
+
+// Runs until the request completes or something stops it; `batched` as set_stops said.
+void run_request(Session& session, const ResumeRequest& request, bool batched, Stop& stop) {
+  Machine& machine = session_machine(session);
+  const uint32_t start_depth = machine.depth;
+  for (;;) {
+    if (session.pause_requested.load(std::memory_order_relaxed) != 0) {
+      session.pause_requested.exchange(0);
+      stop.reason = StopReason::paused;
+      return;
+    }
+    if (stop.executed > 0) {
+      if (!session.breakpoints.empty()) {
+        if (const Breakpoint* hit = breakpoint_hit(session)) {
+          stop.reason = StopReason::breakpoint;
+          stop.id = hit->id;
+          return;
+        }
+      }
+      if (request_done(request, machine, start_depth, stop.executed)) return;
+    }
+    const uint64_t pc = machine.pc;
+    uint64_t ran = 0;
+    const BatchEnd end = session_run_batch(session, batched ? batch_size(request, stop.executed) : 1, ran);
+    if (end == BatchEnd::key_wait) {
+      stop.reason = StopReason::key_wait;
+      return;
+    }
+    stop.executed += ran;
+    // next went into a call: it completes back at the call's return address, at the start depth.
+    if (batched && request.mode == Resume::next && stop.executed == 1 && machine.depth > start_depth) {
+      batched = machine_set_stop(machine, machine.frames[start_depth + 1].return_address, true);
+    }
+    if (!session.watches.empty()) {
+      if (const Watch* watch = session_changed_watch(session)) {
+        stop.reason = StopReason::watch;
+        stop.id = watch->id;
+        stop.writer = pc;
+        return;
+      }
+    }
+    if (end == BatchEnd::ended) {
+      stop.reason = StopReason::ended;
+      return;
+    }
+  }
 }
 
 bool compare(int64_t left, Compare how, int64_t right) {
@@ -223,6 +273,7 @@ bool session_borrow(Session& session, const BorrowedMachine& machine, const Prog
 }
 
 void session_close(Session& session) {
+  if (session.loaded) recorder_clear(session);
   if (session.borrowed) {  // the owner frees its machine
     session.host.memory = nullptr;
     session.host.size = 0;
@@ -270,47 +321,41 @@ void session_delete_all(Session& session) {
   session.watches.clear();
 }
 
+BatchEnd session_run_batch(Session& session, uint64_t count, uint64_t& executed) {
+  Processor& processor = *session.host.processor;
+  Machine& machine = processor.machine;
+  HostState& host = processor.host;
+  executed = 0;
+  if (machine_stopped(machine)) return BatchEnd::ended;
+  if (session.yielded) {
+    if (waiting_for_key(host)) return BatchEnd::key_wait;
+    for (uint64_t now = clock_now_ns(); now < host.wake_ns; now = clock_now_ns()) {
+      sleep_ms(static_cast<uint32_t>((host.wake_ns - now) / 1'000'000 + 1));
+    }
+    session.yielded = false;
+  }
+  const uint64_t before = machine.executed;
+  const uint32_t status = count == 1 ? recorder_step(session) : recorder_run(session, count);
+  executed = machine.executed - before + (machine.status > status_halted ? 1 : 0);  // a failing one counts
+  // A batch that ended early may have ended at a host call that yields; the key
+  // queue and the clock are looked at again before the next (as the runner does).
+  if (status == status_budget_reached) {
+    machine.status = status_ready;
+    session.yielded = true;
+  }
+  const EndCheck check = runner_end_check(false, false, host.halt_request, machine.status);
+  machine.status = check.status;
+  return check.ends ? BatchEnd::ended : BatchEnd::ok;
+}
+
 bool session_resume(Session& session, const ResumeRequest& request, Stop& stop) {
   Machine& machine = session_machine(session);
   if (!session.loaded || machine_stopped(machine)) return false;
   stop = Stop{};
-  const uint32_t start_depth = machine.depth;
-  for (;;) {
-    if (session.pause_requested.load(std::memory_order_relaxed) != 0) {
-      session.pause_requested.exchange(0);
-      stop.reason = StopReason::paused;
-      return true;
-    }
-    if (stop.executed > 0) {
-      if (!session.breakpoints.empty()) {
-        if (const Breakpoint* hit = breakpoint_hit(session)) {
-          stop.reason = StopReason::breakpoint;
-          stop.id = hit->id;
-          return true;
-        }
-      }
-      if (request_done(request, machine, start_depth, stop.executed)) return true;
-    }
-    const uint64_t pc = machine.pc;
-    const StepResult result = step_once(session);
-    if (result == StepResult::key_wait) {
-      stop.reason = StopReason::key_wait;
-      return true;
-    }
-    stop.executed += 1;
-    if (!session.watches.empty()) {
-      if (const Watch* watch = session_changed_watch(session)) {
-        stop.reason = StopReason::watch;
-        stop.id = watch->id;
-        stop.writer = pc;
-        return true;
-      }
-    }
-    if (result == StepResult::ended) {
-      stop.reason = StopReason::ended;
-      return true;
-    }
-  }
+  const bool batched = session.watches.empty() && set_stops(session, request, machine.depth);
+  run_request(session, request, batched, stop);
+  machine_clear_stops(machine);
+  return true;
 }
 
 bool session_push_keys(Session& session, const std::vector<int64_t>& codes) {

@@ -1,6 +1,6 @@
-// A debugging session: one program on the headless host, stepped instruction by
-// instruction on the caller's thread, with breakpoints, watches and the source map.
-// The terminal debugger (`quill debug`) talks to it through command lines
+// A debugging session: one program on the headless host, run on the caller's
+// thread in batches that stop exactly between two instructions, with breakpoints,
+// watches and the source map. The terminal debugger (`quill debug`) talks to it through command lines
 // (command.h); an editor's adapter can call these functions directly. Nothing
 // here reads a terminal or prints.
 #pragma once
@@ -54,7 +54,7 @@ struct ProgramSource {
 // The host state as it stood before one recorded host call, so that stepping back
 // over the call puts back the cursors, colours, speed, sleep, halt and the keys it took.
 struct HostMark {
-  uint64_t step = 0;  // the recorded step that made the call
+  uint64_t step = 0;  // the position (timeline.h) at which the call was made
   int64_t call = 0;
   uint64_t read_cursor = 0, fb_cursor = 0, speed = 0, wake_ns = 0;
   uint32_t key_head = 0, key_count = 0, hold_depth = 0;
@@ -77,7 +77,6 @@ struct Session {
   // Going back: every step is recorded while `recording` is on.
   bool recording = true;
   Timeline timeline;
-  uint64_t step_index = 0;          // steps recorded since the load, less those undone
   std::deque<HostMark> host_marks;  // of the recorded host calls, oldest first
 };
 
@@ -151,6 +150,18 @@ inline constexpr uint64_t kWatchMaxTrytes = 4096;
 // Removes the breakpoint or watch `id`; false when there is none.
 [[nodiscard]] bool session_delete(Session& session, uint32_t id);
 void session_delete_all(Session& session);
+
+enum class BatchEnd : uint8_t { ok, ended, key_wait };
+
+// One batch of at most `count` (>= 1) instructions with the main runner's rules
+// around it: after a batch that ended early (where a host call may have yielded)
+// a key wait stops it before it starts (key_wait, nothing run) and a sleep the
+// program asked for is slept; a halt request or a stopped machine ends it. Runs
+// machine_run (honouring the engine's stops), or one machine_step when `count` is
+// 1, through the recorder (recorder.h); a recorded batch may also end early at a
+// checkpoint. Writes the instructions it ran into `executed`, an instruction that
+// failed included.
+[[nodiscard]] BatchEnd session_run_batch(Session& session, uint64_t count, uint64_t& executed);
 
 // Runs as asked and says why it stopped. A breakpoint at the pc the run starts
 // from does not stop it again; a pause request stops it before the next

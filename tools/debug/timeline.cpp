@@ -2,282 +2,369 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
-#include "codec/tryte.h"
 #include "cpu/memory_write.h"
-#include "cpu/opcode.h"
 #include "cpu/step.h"
 
 namespace quill {
 
 namespace {
 
-constexpr size_t kBlockBytes = size_t{1} << 20;
-constexpr uint64_t kMaxStoreTrytes = 8;  // the longest packed value "=" stores
+constexpr uint64_t kBlockBytes = uint64_t{4} << 20;
+// Steps per machine_run: their stores fill at most a quarter of a block, so a
+// block is opened between runs and never during one (a host call's note aside).
+constexpr uint64_t kRunSteps = kBlockBytes / (4 * kJournalStepBytes);
+constexpr uint64_t kAddressMask = (uint64_t{1} << 56) - 1;
+constexpr size_t kSparesKept = 2;
+constexpr uint64_t kCheckpointBytes = sizeof(TimelineCheckpoint) + kFrameCount * sizeof(CallFrame);
 
-// The record's first byte: which optional parts follow.
-enum : uint8_t {
-  kExecuted = 1,    // the step completed: executed grew by one
-  kAccSame = 2,     // acc did not change (no acc delta follows)
-  kStatus = 4,      // the old status byte follows (it was not 0)
-  kDepthUp = 8,     // a call: the emptied frame's old counts and return address follow
-  kDepthDown = 16,  // a return
-  kPushed = 32,     // a push: the stack and the value it wrote over follow
-  kMemory = 64,     // trytes written over follow
-};
+uint64_t journal_end(const Timeline& t) { return t.blocks.back().start + t.journal.used; }
 
-void put_varint(std::vector<uint8_t>& out, uint64_t v) {
-  while (v >= 0x80) {
-    out.push_back(static_cast<uint8_t>(v | 0x80));
-    v >>= 7;
+// Makes room for `bytes` more journal bytes, opening a block when the newest is
+// too full; false when no memory is left for one.
+bool make_room(Timeline& t, uint64_t bytes) {
+  if (t.journal.capacity - t.journal.used >= bytes) return true;
+  std::unique_ptr<uint8_t[]> fresh;
+  if (t.spares.empty()) {
+    fresh.reset(new (std::nothrow) uint8_t[kBlockBytes]);
+    if (fresh == nullptr) return false;
+  } else {
+    fresh = std::move(t.spares.back());
+    t.spares.pop_back();
   }
-  out.push_back(static_cast<uint8_t>(v));
+  TimelineBlock block;
+  block.start = t.blocks.empty() ? 0 : journal_end(t);
+  if (!t.blocks.empty()) t.blocks.back().used = t.journal.used;
+  block.bytes = std::move(fresh);
+  t.journal = WriteJournal{block.bytes.get(), 0, kBlockBytes};
+  t.blocks.push_back(std::move(block));
+  return true;
 }
 
-uint64_t get_varint(const uint8_t*& p) {
-  uint64_t v = 0;
-  for (int shift = 0;; shift += 7) {
-    const uint8_t b = *p++;
-    v |= static_cast<uint64_t>(b & 0x7F) << shift;
-    if (b < 0x80) return v;
-  }
+// make_room, or else the record is given up: the machine runs on unjournaled.
+bool room_or_break(Timeline& t, Machine& m, uint64_t bytes) {
+  if (make_room(t, bytes)) return true;
+  t.broken = true;
+  m.journal = nullptr;
+  return false;
 }
 
-// Differences of 64-bit registers, wrapping, folded so that small ones of either
-// sign take one byte.
-uint64_t zigzag(uint64_t difference) {
-  const auto d = static_cast<int64_t>(difference);
-  return (difference << 1) ^ static_cast<uint64_t>(d >> 63);
-}
-uint64_t unzigzag(uint64_t v) { return (v >> 1) ^ (~(v & 1) + 1); }
-
-// Appends the old bytes of `count` trytes from `first`: address, count, 3 bytes each.
-void put_trytes(std::vector<uint8_t>& out, const Machine& m, uint64_t first, uint64_t count) {
-  put_varint(out, first);
-  put_varint(out, count);
-  out.insert(out.end(), m.memory + 3 * first, m.memory + 3 * (first + count));
+void retire_block(Timeline& t, std::unique_ptr<uint8_t[]> bytes) {
+  if (t.spares.size() < kSparesKept) t.spares.push_back(std::move(bytes));
 }
 
-// What the instruction at pc may overwrite besides pc, acc and status, found
-// before it runs: the counts of the stacks it names, the slot a push fills, the
-// frame a call empties and the trytes a store may write.
-struct Before {
-  uint64_t pc = 0, executed = 0;
-  int64_t acc = 0;
-  uint32_t depth = 0, status = 0;
-  OpKind kind = op_invalid;
-  int operands = 0;  // stacks named, when they all decode
-  uint8_t stacks[4] = {};
-  uint8_t counts[4] = {};
-  bool push = false;        // a push whose stack decoded (kept apart from kind and
-                            // operands so that it is read as it was written)
-  int64_t pushed_over = 0;  // the slot a push writes, when the stack has room
-  uint8_t callee_counts[kStackCount] = {};
-  uint64_t callee_return = 0;
-  uint64_t store_at = 0, store_count = 0;
-};
-
-void look_ahead(const Machine& m, Before& b) {
-  b.pc = m.pc;
-  b.executed = m.executed;
-  b.acc = m.acc;
-  b.depth = m.depth;
-  b.status = m.status;
-  b.operands = 0;
-  b.store_count = 0;
-  if (m.pc >= m.size) return;
-  b.kind = op_kind(tryte_value_at(m.memory, m.pc));
-  const int n = operand_count(b.kind);
-  if (n == 0 || m.size - (m.pc + 1) < static_cast<uint64_t>(n)) return;
-  const ValueStack* stacks = m.frames[m.depth].stacks;
-  for (int i = 0; i < n; ++i) {
-    b.stacks[i] = digit_value(tryte_value_at(m.memory, m.pc + 1 + static_cast<uint64_t>(i)));
-    if (b.stacks[i] == kNoDigit) return;
-    b.counts[i] = stacks[b.stacks[i]].count;
-  }
-  b.operands = n;
-  b.push = b.kind == op_push;
-  const ValueStack& first = stacks[b.stacks[0]];
-  if (b.kind == op_push && first.count < kStackCapacity) b.pushed_over = first.values[first.count];
-  if (b.kind != op_call) return;
-  if (m.depth < kMaxDepth) {
-    const CallFrame& callee = m.frames[m.depth + 1];
-    for (int s = 0; s < kStackCount; ++s) b.callee_counts[s] = callee.stacks[s].count;
-    b.callee_return = callee.return_address;
-  }
-  // "=" stores at acc when its target (the top of the first stack) is NIL.
-  const int64_t target = first.count ? first.values[first.count - 1] : NIL;
-  if (target == NIL && m.acc >= 0 && static_cast<uint64_t>(m.acc) < m.size) {
-    b.store_at = static_cast<uint64_t>(m.acc);
-    b.store_count = std::min(kMaxStoreTrytes, m.size - b.store_at);
-  }
+void take_checkpoint(Timeline& t, const Machine& m) {
+  TimelineCheckpoint c;
+  c.position = timeline_position(m);
+  c.journal = journal_end(t);
+  c.call = t.first_call + t.calls.size();
+  c.pc = m.pc;
+  c.executed = m.executed;
+  c.acc = m.acc;
+  c.depth = m.depth;
+  c.frames.assign(m.frames, m.frames + kFrameCount);
+  t.checkpoints.push_back(std::move(c));
 }
 
-void build_record(Timeline& t, const Machine& m, const Before& b, const uint8_t* store) {
-  std::vector<uint8_t>& r = t.record;
-  r.clear();
-  uint8_t flags = 0;
-  if (m.executed != b.executed) flags |= kExecuted;
-  if (m.acc == b.acc) flags |= kAccSame;
-  if (b.status != 0) flags |= kStatus;
-  if (m.depth > b.depth) flags |= kDepthUp;
-  if (m.depth < b.depth) flags |= kDepthDown;
-  const ValueStack* stacks = m.frames[b.depth].stacks;
-  const bool pushed = b.push && stacks[b.stacks[0]].count == b.counts[0] + 1;
-  if (pushed) flags |= kPushed;
-  const bool stored = b.store_count > 0 && std::memcmp(store, m.memory + 3 * b.store_at, 3 * b.store_count) != 0;
-  if (stored || !t.notes.empty()) flags |= kMemory;
-  r.push_back(flags);
-  put_varint(r, zigzag(b.pc - m.pc));
-  if (!(flags & kAccSame)) put_varint(r, zigzag(static_cast<uint64_t>(b.acc) - static_cast<uint64_t>(m.acc)));
-  if (flags & kStatus) r.push_back(static_cast<uint8_t>(b.status));
-  // The old counts of the stacks named; a stack named twice is kept twice, alike.
-  r.push_back(static_cast<uint8_t>(b.operands));
-  for (int i = 0; i < b.operands; ++i) {
-    r.push_back(b.stacks[i]);
-    r.push_back(b.counts[i]);
-  }
-  if (pushed) put_varint(r, zigzag(static_cast<uint64_t>(b.pushed_over)));
-  if (flags & kMemory) {
-    if (stored) {
-      put_varint(r, b.store_at);
-      put_varint(r, b.store_count);
-      r.insert(r.end(), store, store + 3 * b.store_count);
+void drop_oldest_call(Timeline& t) {
+  const uint64_t n = t.calls.front().written_bytes;
+  t.written.erase(t.written.begin(), t.written.begin() + static_cast<std::ptrdiff_t>(n));
+  t.first_written += n;
+  t.calls.pop_front();
+  t.first_call += 1;
+}
+
+// Forgets the oldest checkpoints while the newer ones still hold the window, or
+// while the record is over its bytes, with the calls and blocks before them.
+void forget_old(Timeline& t, uint64_t now) {
+  while (t.checkpoints.size() > 1 &&
+         (now - t.checkpoints[1].position >= t.window || timeline_bytes(t) > t.byte_limit)) {
+    t.checkpoints.pop_front();
+    const TimelineCheckpoint& oldest = t.checkpoints.front();
+    while (!t.calls.empty() && t.calls.front().position < oldest.position) drop_oldest_call(t);
+    while (t.blocks.size() > 1 && t.blocks[1].start <= oldest.journal) {
+      retire_block(t, std::move(t.blocks.front().bytes));
+      t.blocks.pop_front();
     }
-    r.insert(r.end(), t.notes.begin(), t.notes.end());
-    put_varint(r, 0);  // a run of no trytes ends the list
-    put_varint(r, 0);
   }
 }
 
-// The record's length at its end, read backwards: one byte below 255, else 255
-// after four bytes.
-void put_length(std::vector<uint8_t>& r) {
-  const size_t n = r.size();
-  if (n < 255) {
-    r.push_back(static_cast<uint8_t>(n));
-    return;
-  }
-  for (int i = 0; i < 4; ++i) r.push_back(static_cast<uint8_t>(n >> (8 * i)));
-  r.push_back(255);
+uint64_t read_word(const std::deque<uint8_t>& bytes, uint64_t at) {
+  uint64_t word = 0;
+  for (int i = 0; i < 8; ++i) word |= uint64_t{bytes[at + static_cast<uint64_t>(i)]} << (8 * i);
+  return word;
 }
 
-void forget_oldest(Timeline& t) {
-  TimelineBlock& old = t.blocks.front();
-  t.records -= old.records;
-  t.bytes -= old.used;
-  if (old.bytes.size() == kBlockBytes) t.spare = std::move(old.bytes);
-  t.blocks.pop_front();
+void put_word(std::deque<uint8_t>& bytes, uint64_t word) {
+  for (int i = 0; i < 8; ++i) bytes.push_back(static_cast<uint8_t>(word >> (8 * i)));
 }
 
-void append(Timeline& t) {
-  if (t.blocks.empty() || t.blocks.back().bytes.size() - t.blocks.back().used < t.record.size()) {
-    TimelineBlock block;
-    block.bytes = std::move(t.spare);
-    t.spare.clear();
-    block.bytes.resize(std::max(kBlockBytes, t.record.size()));
-    t.blocks.push_back(std::move(block));
-  }
-  TimelineBlock& block = t.blocks.back();
-  std::memcpy(block.bytes.data() + block.used, t.record.data(), t.record.size());
-  block.used += t.record.size();
-  block.records += 1;
-  t.records += 1;
-  t.bytes += t.record.size();
-  while (t.blocks.size() > 1 && (t.bytes > t.byte_limit || t.records - t.blocks.front().records >= t.window)) {
-    forget_oldest(t);
+// Journals `count` trytes from `first` (inside memory), in entries of at most
+// kJournalEntryTrytes.
+void journal_range(Timeline& t, Machine& m, uint64_t first, uint64_t count) {
+  while (count > 0) {
+    const uint64_t piece = std::min(count, kJournalEntryTrytes);
+    if (!room_or_break(t, m, 3 * piece + kJournalHeaderBytes)) return;
+    journal_append(t.journal, m.memory, first, piece);
+    first += piece;
+    count -= piece;
   }
 }
 
-// Puts back the trytes a step wrote over, the last write first: when a host wrote
-// the same place twice, the older old value is the one that must stay.
-void restore_trytes(Timeline& t, Machine& m, const uint8_t*& p) {
-  t.pieces.clear();
+// The host hook while replaying: the recorded call's writes, yield and result.
+int32_t replay_hook(void* context, int64_t /*call*/, int64_t /*argument*/, int64_t* result) {
+  auto& t = *static_cast<Timeline*>(context);
+  Machine& m = *t.replaying;
+  const uint64_t k = t.replay_call - t.first_call;
+  if (k >= t.calls.size() || t.calls[k].position != timeline_position(m)) return 0;  // never: runs are deterministic
+  const TimelineCall& c = t.calls[k];
+  t.replay_call += 1;
+  for (uint64_t at = c.written - t.first_written, end = at + c.written_bytes; at < end;) {
+    const uint64_t first = read_word(t.written, at), count = read_word(t.written, at + 8);
+    at += 16;
+    if (m.journal != nullptr) journal_range(t, m, first, count);
+    std::copy(t.written.begin() + static_cast<std::ptrdiff_t>(at),
+              t.written.begin() + static_cast<std::ptrdiff_t>(at + 3 * count), m.memory + 3 * first);
+    machine_memory_changed(m, first, count);
+    at += 3 * count;
+  }
+  if (c.yielded) m.status = status_budget_reached;
+  *result = c.result;
+  return c.ok;
+}
+
+// Puts memory back as it stood at journal offset `offset`, newest entry first.
+void undo_journal(Timeline& t, Machine& m, uint64_t offset) {
   for (;;) {
-    const uint64_t first = get_varint(p);
-    const uint64_t count = get_varint(p);
-    if (count == 0) break;
-    t.pieces.push_back({p, first, count});
-    p += 3 * count;
+    TimelineBlock& block = t.blocks.back();
+    uint64_t used = t.journal.used;
+    const uint64_t stop = offset > block.start ? offset - block.start : 0;
+    while (used > stop) {
+      uint64_t header = 0;
+      std::memcpy(&header, block.bytes.get() + used - kJournalHeaderBytes, kJournalHeaderBytes);
+      const uint64_t count = header >> 56, first = header & kAddressMask;
+      used -= kJournalHeaderBytes + 3 * count;
+      std::memcpy(m.memory + 3 * first, block.bytes.get() + used, 3 * count);
+      machine_memory_changed(m, first, count);
+    }
+    t.journal.used = used;
+    if (offset >= block.start || t.blocks.size() == 1) return;
+    retire_block(t, std::move(block.bytes));
+    t.blocks.pop_back();
+    t.journal = WriteJournal{t.blocks.back().bytes.get(), t.blocks.back().used, kBlockBytes};
   }
-  for (auto piece = t.pieces.rbegin(); piece != t.pieces.rend(); ++piece) {
-    std::memcpy(m.memory + 3 * piece->first, piece->bytes, 3 * piece->count);
-    machine_memory_changed(m, piece->first, piece->count);
+}
+
+size_t checkpoint_at_or_before(const Timeline& t, uint64_t position) {
+  const auto after = std::upper_bound(t.checkpoints.begin(), t.checkpoints.end(), position,
+                                      [](uint64_t p, const TimelineCheckpoint& c) { return p < c.position; });
+  return static_cast<size_t>(after - t.checkpoints.begin()) - 1;
+}
+
+// Memory, registers and frames as at checkpoint `index`; its calls come next.
+void rewind(Timeline& t, Machine& m, size_t index) {
+  const TimelineCheckpoint& c = t.checkpoints[index];
+  undo_journal(t, m, c.journal);
+  m.pc = c.pc;
+  m.executed = c.executed;
+  m.acc = c.acc;
+  m.depth = c.depth;
+  m.status = status_ready;
+  std::copy(c.frames.begin(), c.frames.end(), m.frames);
+  t.replay_call = c.call;
+}
+
+// Between begin_replay and end_replay host calls come from the record.
+struct SavedHook {
+  HostHook hook;
+  void* context;
+};
+SavedHook begin_replay(Timeline& t, Machine& m) {
+  const SavedHook saved{m.host_hook, m.host_context};
+  m.host_hook = replay_hook;
+  m.host_context = &t;
+  t.replaying = &m;
+  return saved;
+}
+void end_replay(Timeline& t, Machine& m, const SavedHook& saved) {
+  m.host_hook = saved.hook;
+  m.host_context = saved.context;
+  t.replaying = nullptr;
+  m.status = status_ready;
+}
+
+// Runs on to `target` (a recorded position ahead) with the engine.
+void replay_to(Timeline& t, Machine& m, uint64_t target) {
+  for (uint64_t at = timeline_position(m); at < target && !machine_stopped(m); at = timeline_position(m)) {
+    const uint64_t steps = std::min(target - at, kRunSteps);
+    if (m.journal != nullptr) (void)room_or_break(t, m, steps * kJournalStepBytes);
+    if (machine_run(m, steps) == status_budget_reached) m.status = status_ready;
   }
+}
+
+// Forgets what came after `position`, where the machine now stands.
+void truncate(Timeline& t, uint64_t position) {
+  while (t.checkpoints.back().position > position) t.checkpoints.pop_back();
+  while (!t.calls.empty() && t.calls.back().position >= position) {
+    t.written.resize(t.written.size() - t.calls.back().written_bytes);
+    t.calls.pop_back();
+  }
+}
+
+// After a run or a replay: a record that lost its journal is given up.
+void settle(Timeline& t, Machine& m) {
+  if (t.broken) timeline_clear(t, m);
+}
+
+// Goes to `position` from the checkpoint before it, ends the replay and forgets what came after.
+void arrive(Timeline& t, Machine& m, const SavedHook& saved, uint64_t position) {
+  rewind(t, m, checkpoint_at_or_before(t, position));
+  replay_to(t, m, position);
+  end_replay(t, m, saved);
+  truncate(t, position);
+  settle(t, m);
+}
+
+// The newest position in lo .. hi - 1 where the probe holds, going from lo (where
+// the machine stands) one instruction at a time, or from stop to stop when the
+// probe holds only at stops; none when it holds nowhere.
+constexpr uint64_t kNone = UINT64_MAX;
+uint64_t scan(Timeline& t, Machine& m, uint64_t lo, uint64_t hi, const TimelineProbe& probe) {
+  uint64_t found = kNone;
+  bool wrote = true;
+  for (uint64_t p = lo; !machine_stopped(m); p = timeline_position(m)) {
+    if (probe.holds(probe.context, m, wrote)) found = p;
+    if (p + 1 >= hi) break;
+    const uint64_t before = journal_end(t);
+    const uint64_t steps = probe.at_stops ? std::min(hi - 1 - p, kRunSteps) : 1;
+    if (m.journal != nullptr) (void)room_or_break(t, m, steps * kJournalStepBytes);
+    if ((steps == 1 ? machine_step(m) : machine_run(m, steps)) == status_budget_reached) m.status = status_ready;
+    wrote = m.journal == nullptr || journal_end(t) != before;
+  }
+  return found;
 }
 
 }  // namespace
 
-uint32_t timeline_step(Timeline& t, Machine& m) {
-  Before before;
-  look_ahead(m, before);
-  uint8_t store[3 * kMaxStoreTrytes];
-  std::memcpy(store, m.memory + 3 * before.store_at, 3 * before.store_count);
-  t.notes.clear();
-  t.stepping = true;
-  const uint32_t status = machine_step(m);
-  t.stepping = false;
-  build_record(t, m, before, store);
-  if (m.depth > before.depth) {
-    t.record.insert(t.record.end(), before.callee_counts, before.callee_counts + kStackCount);
-    put_varint(t.record, before.callee_return);
-  }
-  put_length(t.record);
-  append(t);
-  return status;
-}
-
-void timeline_note_write(Timeline& t, const Machine& m, uint64_t first, uint64_t count) {
-  if (!t.stepping || count == 0 || first >= m.size) return;
-  put_trytes(t.notes, m, first, std::min(count, m.size - first));
-}
-
-bool timeline_step_back(Timeline& t, Machine& m) {
-  if (t.records == 0) return false;
-  TimelineBlock& block = t.blocks.back();
-  const uint8_t* end = block.bytes.data() + block.used;
-  size_t length = end[-1];
-  size_t trailer = 1;
-  if (length == 255) {
-    length = 0;
-    for (int i = 0; i < 4; ++i) length |= static_cast<size_t>(end[-5 + i]) << (8 * i);
-    trailer = 5;
-  }
-  const uint8_t* p = end - trailer - length;
-  const uint8_t flags = *p++;
-  m.pc += unzigzag(get_varint(p));
-  if (!(flags & kAccSame)) m.acc = static_cast<int64_t>(static_cast<uint64_t>(m.acc) + unzigzag(get_varint(p)));
-  m.status = (flags & kStatus) ? *p++ : uint32_t{status_ready};
-  if (flags & kExecuted) m.executed -= 1;
-  if (flags & kDepthUp) m.depth -= 1;
-  if (flags & kDepthDown) m.depth += 1;
-  ValueStack* stacks = m.frames[m.depth].stacks;
-  for (uint8_t n = *p++; n > 0; --n, p += 2) stacks[p[0]].count = p[1];
-  if (flags & kPushed) {
-    ValueStack& s = stacks[p[-2]];  // the one stack a push names, its count restored above
-    s.values[s.count] = static_cast<int64_t>(unzigzag(get_varint(p)));
-  }
-  if (flags & kMemory) restore_trytes(t, m, p);
-  if (flags & kDepthUp) {
-    CallFrame& callee = m.frames[m.depth + 1];
-    for (int s = 0; s < kStackCount; ++s) callee.stacks[s].count = *p++;
-    callee.return_address = get_varint(p);
-  }
-  block.used -= length + trailer;
-  block.records -= 1;
-  t.records -= 1;
-  t.bytes -= length + trailer;
-  if (block.records == 0) {
-    if (block.bytes.size() == kBlockBytes) t.spare = std::move(block.bytes);
-    t.blocks.pop_back();
-  }
+bool timeline_start(Timeline& t, Machine& m) {
+  timeline_clear(t, m);
+  if (!make_room(t, kBlockBytes)) return false;
+  t.on = true;
+  m.journal = &t.journal;
+  take_checkpoint(t, m);
   return true;
 }
 
-void timeline_clear(Timeline& t) {
+void timeline_clear(Timeline& t, Machine& m) {
+  if (m.journal == &t.journal) m.journal = nullptr;
+  t.on = false;
+  t.broken = false;
+  t.in_call = false;
+  t.journal = WriteJournal{};
   t.blocks.clear();
-  t.records = 0;
-  t.bytes = 0;
+  t.spares.clear();
+  t.checkpoints.clear();
+  t.calls.clear();
+  t.written.clear();
+  t.first_call = 0;
+  t.first_written = 0;
+}
+
+uint32_t timeline_run(Timeline& t, Machine& m, uint64_t max_steps) {
+  t.yielded = false;
+  if (!t.on || max_steps == 0 || machine_stopped(m)) return machine_run(m, max_steps);
+  const uint64_t at = timeline_position(m);
+  if (at - t.checkpoints.back().position >= t.interval) {
+    take_checkpoint(t, m);
+    forget_old(t, at);
+  }
+  const uint64_t steps = std::min({max_steps, t.checkpoints.back().position + t.interval - at, kRunSteps});
+  if (!room_or_break(t, m, steps * kJournalStepBytes)) {  // out of memory: the record is given up
+    settle(t, m);
+    return machine_run(m, steps);
+  }
+  const uint32_t status = machine_run(m, steps);
+  settle(t, m);
+  if (t.on) forget_old(t, timeline_position(m));
+  return status;
+}
+
+void timeline_call_begin(Timeline& t) {
+  t.in_call = t.on && !t.broken;
+  t.call_ranges.clear();
+}
+
+void timeline_note_write(Timeline& t, Machine& m, uint64_t first, uint64_t count) {
+  if (!t.in_call || count == 0 || first >= m.size) return;
+  count = std::min(count, m.size - first);
+  journal_range(t, m, first, count);
+  t.call_ranges.push_back(first);
+  t.call_ranges.push_back(count);
+}
+
+void timeline_call_end(Timeline& t, Machine& m, int32_t ok, int64_t result) {
+  if (!t.in_call) return;
+  t.in_call = false;
+  TimelineCall c;
+  c.position = timeline_position(m);
+  c.written = t.first_written + t.written.size();
+  for (size_t i = 0; i < t.call_ranges.size(); i += 2) {
+    const uint64_t first = t.call_ranges[i], count = t.call_ranges[i + 1];
+    put_word(t.written, first);
+    put_word(t.written, count);
+    t.written.insert(t.written.end(), m.memory + 3 * first, m.memory + 3 * (first + count));
+  }
+  c.written_bytes = t.first_written + t.written.size() - c.written;
+  c.result = result;
+  c.ok = ok;
+  c.yielded = m.status == status_budget_reached;
+  t.yielded = t.yielded || c.yielded;
+  t.calls.push_back(c);
+}
+
+uint64_t timeline_oldest(const Timeline& t, const Machine& m) {
+  return t.on ? t.checkpoints.front().position : timeline_position(m);
+}
+
+uint64_t timeline_bytes(const Timeline& t) {
+  if (!t.on) return 0;
+  return journal_end(t) - t.blocks.front().start + t.checkpoints.size() * kCheckpointBytes +
+         t.calls.size() * sizeof(TimelineCall) + t.written.size();
+}
+
+bool timeline_seek(Timeline& t, Machine& m, uint64_t position) {
+  if (!t.on || position < timeline_oldest(t, m) || position > timeline_position(m)) return false;
+  if (position == timeline_position(m)) return true;
+  arrive(t, m, begin_replay(t, m), position);
+  return true;
+}
+
+uint64_t timeline_back_to(Timeline& t, Machine& m, uint64_t lowest, const TimelineProbe& probe,
+                          const std::atomic<int32_t>& cancel) {
+  const uint64_t now = timeline_position(m);
+  lowest = std::max(lowest, timeline_oldest(t, m));
+  if (!t.on || lowest >= now) return now;
+  const SavedHook saved = begin_replay(t, m);
+  uint64_t hi = now, target = lowest;
+  for (size_t i = checkpoint_at_or_before(t, now - 1);; --i) {
+    const uint64_t lo = std::max(t.checkpoints[i].position, lowest);
+    rewind(t, m, i);
+    replay_to(t, m, lo);
+    const uint64_t found = scan(t, m, lo, hi, probe);
+    if (t.broken) {  // the journal no longer covers the way back: stay here
+      end_replay(t, m, saved);
+      settle(t, m);
+      return timeline_position(m);
+    }
+    if (found != kNone || lo == lowest || cancel.load(std::memory_order_relaxed) != 0) {
+      target = found != kNone ? found : lo;
+      break;
+    }
+    hi = lo;
+  }
+  arrive(t, m, saved, target);
+  return target;
 }
 
 }  // namespace quill
