@@ -27,4 +27,8 @@ namespace quill {
 // Empties the stop set.
 void machine_clear_stops(Machine& machine);
 
+// Whether the last machine_run ended before a stop (and not at the end of its
+// batch, after a host call that asked to yield, or at a failure).
+[[nodiscard]] bool machine_ended_at_stop(const Machine& machine);
+
 }  // namespace quill

@@ -139,11 +139,14 @@ TEST(EngineStops, BatchesEndBeforeStopsExactly) {
         machine_put_tryte(fast.machine, c.write_at, tryte);
         machine_put_tryte(reference.machine, c.write_at, tryte);
       }
-      const uint64_t steps = b % 3 == 0 ? 1 : 1000, before = fast.machine.executed;
-      ASSERT_EQ(machine_run(fast.machine, steps), test::reference_batch_stopping(reference.machine, steps, c.stops))
+      const uint64_t steps = b % 3 == 0 ? 1 : 1000;
+      bool at_stop = false;
+      ASSERT_EQ(machine_run(fast.machine, steps),
+                test::reference_batch_stopping(reference.machine, steps, c.stops, at_stop))
           << c.what << ", batch " << b;
       ASSERT_TRUE(test::same_machine(fast.machine, reference.machine)) << c.what << ", batch " << b;
-      stopped += fast.machine.status == status_budget_reached && fast.machine.executed - before < steps;
+      ASSERT_EQ(machine_ended_at_stop(fast.machine), at_stop) << c.what << ", batch " << b;
+      stopped += at_stop;
     }
     EXPECT_GT(stopped, 20) << c.what;
   }
