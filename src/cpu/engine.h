@@ -18,7 +18,8 @@ namespace quill {
 // except at the pc the batch starts from (resuming from a stop executes it). A
 // stop is decoded into the table as its own entry, so a run without stops pays
 // nothing for them, and it lasts through writes that change the code there.
-// The set belongs to the decoded table: machine_release and machine_reset empty it.
+// The set belongs to the decoded table: machine_release, machine_reset and giving
+// the machine other memory empty it. Called from the thread that runs the machine.
 //
 // Puts `address` in the set or takes it out (making the table if need be); false,
 // changing nothing, when the address lies outside memory or there is no memory for it.
