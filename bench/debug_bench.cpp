@@ -1,12 +1,15 @@
-// The debugger's stepping beside the plain engine, on the same workloads: a session
-// with nothing set, with a breakpoint that is never hit, and recording for going back
-// (with what the record keeps). Each iteration resumes for the runners' batch of
-// 65,536 instructions. Then going back one step at a time from 10 million recorded.
+// The debugger's running beside the plain engine, on the same workloads: a session
+// with nothing set, with a breakpoint that is never reached, with a conditional
+// breakpoint at the top of the loop that is reached every turn and never holds,
+// and recording for going back (with what the record keeps). Each iteration
+// resumes for the runners' batch of 65,536 instructions. Then going back one step
+// at a time from 10 million recorded.
 #include <benchmark/benchmark.h>
 
 #include <string>
 
 #include "codec/machine_memory.h"
+#include "tools/debug/command.h"
 #include "tools/debug/session.h"
 
 namespace {
@@ -14,7 +17,7 @@ namespace {
 using namespace quill;
 using namespace quill::debug;
 
-enum class Setup { nothing_set, breakpoint, recording };
+enum class Setup { nothing_set, breakpoint, conditional, recording };
 
 void record_counters(benchmark::State& state, Session& session);
 
@@ -37,8 +40,16 @@ void debug_workload(benchmark::State& state, const char* source, Setup setup) {
   if (!load(state, session, source)) return;
   session_record(session, setup == Setup::recording);
   uint32_t id = 0;
-  // Far past the loop: the check runs before every instruction and never stops it.
-  if (setup == Setup::breakpoint && !session_add_breakpoint(session, kBootAddress, "", {}, "", id)) {
+  // Far past the loop, never reached; or at the loop's top, where every turn
+  // stops the engine to test a condition that never holds.
+  uint64_t address = kBootAddress;
+  Condition never;
+  if (setup == Setup::conditional) {
+    never = Condition{Subject::acc, 0, Compare::eq, -1};
+    if (!parse_location(session, "loop", address, error)) address = kMemoryTrytes;
+  }
+  if ((setup == Setup::breakpoint || setup == Setup::conditional) &&
+      !session_add_breakpoint(session, address, "", never, "", id)) {
     state.SkipWithError("cannot set the breakpoint");
     return;
   }
@@ -89,6 +100,9 @@ void BM_CountLoop_Debugger(benchmark::State& state) { debug_workload(state, "cou
 void BM_CountLoop_DebuggerBreakpoint(benchmark::State& state) {
   debug_workload(state, "count_loop.tasm", Setup::breakpoint);
 }
+void BM_CountLoop_DebuggerConditional(benchmark::State& state) {
+  debug_workload(state, "count_loop.tasm", Setup::conditional);
+}
 void BM_CountLoop_DebuggerRecording(benchmark::State& state) {
   debug_workload(state, "count_loop.tasm", Setup::recording);
 }
@@ -96,12 +110,18 @@ void BM_CallLoop_Debugger(benchmark::State& state) { debug_workload(state, "call
 void BM_CallLoop_DebuggerBreakpoint(benchmark::State& state) {
   debug_workload(state, "call_loop.tasm", Setup::breakpoint);
 }
+void BM_CallLoop_DebuggerConditional(benchmark::State& state) {
+  debug_workload(state, "call_loop.tasm", Setup::conditional);
+}
 void BM_CallLoop_DebuggerRecording(benchmark::State& state) {
   debug_workload(state, "call_loop.tasm", Setup::recording);
 }
 void BM_StoreLoop_Debugger(benchmark::State& state) { debug_workload(state, "store_loop.tasm", Setup::nothing_set); }
 void BM_StoreLoop_DebuggerBreakpoint(benchmark::State& state) {
   debug_workload(state, "store_loop.tasm", Setup::breakpoint);
+}
+void BM_StoreLoop_DebuggerConditional(benchmark::State& state) {
+  debug_workload(state, "store_loop.tasm", Setup::conditional);
 }
 void BM_StoreLoop_DebuggerRecording(benchmark::State& state) {
   debug_workload(state, "store_loop.tasm", Setup::recording);
@@ -114,12 +134,15 @@ void BM_StoreLoop_DebuggerStepBack(benchmark::State& state) { step_back(state, "
 
 BENCHMARK(BM_CountLoop_Debugger)->MinTime(1.0);
 BENCHMARK(BM_CountLoop_DebuggerBreakpoint)->MinTime(1.0);
+BENCHMARK(BM_CountLoop_DebuggerConditional)->MinTime(1.0);
 BENCHMARK(BM_CountLoop_DebuggerRecording)->MinTime(1.0);
 BENCHMARK(BM_CallLoop_Debugger)->MinTime(1.0);
 BENCHMARK(BM_CallLoop_DebuggerBreakpoint)->MinTime(1.0);
+BENCHMARK(BM_CallLoop_DebuggerConditional)->MinTime(1.0);
 BENCHMARK(BM_CallLoop_DebuggerRecording)->MinTime(1.0);
 BENCHMARK(BM_StoreLoop_Debugger)->MinTime(1.0);
 BENCHMARK(BM_StoreLoop_DebuggerBreakpoint)->MinTime(1.0);
+BENCHMARK(BM_StoreLoop_DebuggerConditional)->MinTime(1.0);
 BENCHMARK(BM_StoreLoop_DebuggerRecording)->MinTime(1.0);
 BENCHMARK(BM_CallLoop_DebuggerStepBack)->MinTime(1.0);
 BENCHMARK(BM_StoreLoop_DebuggerStepBack)->MinTime(1.0);

@@ -118,6 +118,7 @@ struct DecodedTable {
   // never inside a fused entry that starts before it.
   uint64_t* stops = nullptr;
   uint64_t stop_count = 0, stop_capacity = 0;
+  bool ended_at_stop = false;  // the last run ended before a stop
 };
 
 // A table for `size` trytes at `memory` with no page yet; nullptr when out of memory.

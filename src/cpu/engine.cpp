@@ -219,13 +219,13 @@ L_decode:
 // A stop ends the batch before its instruction, except the batch's first: a run
 // resumed from a stop executes it.
 L_stop:
-  if (left != max_steps) goto budget_used;
+  if (left != max_steps) goto at_stop;
   goto L_step;
 
 // No entry here (beyond memory, or a page that could not be allocated), so the stop
 // set is looked up; a stop is honoured as eop_stop would.
 L_slow:
-  if (t.stop_count != 0 && left != max_steps && decoded_table_is_stop(t, pc)) goto budget_used;
+  if (t.stop_count != 0 && left != max_steps && decoded_table_is_stop(t, pc)) goto at_stop;
 L_step:
   FLUSH();
   code = machine_step(m);
@@ -425,6 +425,8 @@ L_equals : {
   NEXT();
 }
 
+at_stop:
+  t.ended_at_stop = true;
 budget_used:
   FLUSH();
   m.status = status_budget_reached;
@@ -440,6 +442,7 @@ fail:
 }  // namespace
 
 uint32_t machine_run(Machine& machine, uint64_t max_steps) {
+  if (machine.decoded != nullptr) machine.decoded->ended_at_stop = false;
   if (max_steps == 0 || machine_stopped(machine)) return machine.status;
   DecodedTable* table = table_for(machine);
   if (table == nullptr) return machine_run_reference(machine, max_steps);
@@ -453,6 +456,10 @@ bool machine_set_stop(Machine& machine, uint64_t address, bool on) {
 
 void machine_clear_stops(Machine& machine) {
   if (machine.decoded != nullptr) decoded_table_clear_stops(*machine.decoded);
+}
+
+bool machine_ended_at_stop(const Machine& machine) {
+  return machine.decoded != nullptr && machine.decoded->ended_at_stop;
 }
 
 uint64_t machine_engine_bytes(const Machine& machine) {

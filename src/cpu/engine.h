@@ -18,7 +18,8 @@ namespace quill {
 // except at the pc the batch starts from (resuming from a stop executes it). A
 // stop is decoded into the table as its own entry, so a run without stops pays
 // nothing for them, and it lasts through writes that change the code there.
-// The set belongs to the decoded table: machine_release and machine_reset empty it.
+// The set belongs to the decoded table: machine_release, machine_reset and giving
+// the machine other memory empty it. Called from the thread that runs the machine.
 //
 // Puts `address` in the set or takes it out (making the table if need be); false,
 // changing nothing, when the address lies outside memory or there is no memory for it.
@@ -26,5 +27,9 @@ namespace quill {
 
 // Empties the stop set.
 void machine_clear_stops(Machine& machine);
+
+// Whether the last machine_run ended before a stop (and not at the end of its
+// batch, after a host call that asked to yield, or at a failure).
+[[nodiscard]] bool machine_ended_at_stop(const Machine& machine);
 
 }  // namespace quill

@@ -208,9 +208,11 @@ TEST(RunDifferential, StopsEndBatchesWhereTheStepLoopWould) {
         }
       }
       const uint64_t steps = static_cast<uint64_t>(g.below(4) == 0 ? 1 : g.below(300));
-      const uint32_t expected = test::reference_batch_stopping(reference.machine, steps, stops);
+      bool at_stop = false;
+      const uint32_t expected = test::reference_batch_stopping(reference.machine, steps, stops, at_stop);
       ASSERT_EQ(machine_run(fast.machine, steps), expected) << "batch " << b << " of program " << i;
       ASSERT_TRUE(same_machine(fast.machine, reference.machine)) << "batch " << b << " of program " << i;
+      ASSERT_EQ(machine_ended_at_stop(fast.machine), at_stop) << "batch " << b << " of program " << i;
     }
   }
 }

@@ -25,12 +25,14 @@ inline uint32_t reference_batch(Machine& m, uint64_t steps) {
 
 // reference_batch that also ends before an instruction at any of `stops`, except
 // the batch's first: what machine_run does with those addresses in its stop set.
-inline uint32_t reference_batch_stopping(Machine& m, uint64_t steps, const std::vector<uint64_t>& stops) {
+// `at_stop` says whether it ended there.
+inline uint32_t reference_batch_stopping(Machine& m, uint64_t steps, const std::vector<uint64_t>& stops,
+                                         bool& at_stop) {
+  at_stop = false;
   if (steps == 0 || machine_stopped(m)) return m.status;
   for (uint64_t done = 0;; ++done) {
-    if (done == steps || (done > 0 && std::find(stops.begin(), stops.end(), m.pc) != stops.end())) {
-      return m.status = status_budget_reached;
-    }
+    at_stop = done > 0 && done < steps && std::find(stops.begin(), stops.end(), m.pc) != stops.end();
+    if (done == steps || at_stop) return m.status = status_budget_reached;
     if (machine_step(m) != status_ready) return m.status;
   }
 }

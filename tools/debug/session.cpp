@@ -117,9 +117,11 @@ bool set_stops(Session& session, const ResumeRequest& request, uint32_t start_de
   return request.mode != Resume::until || machine_set_stop(machine, request.target, true);
 }
 
-// Instructions the next batch may run.
+// Instructions the next batch may run (a step of 0 runs one, as a step of 1).
 uint64_t batch_size(const ResumeRequest& request, uint64_t executed) {
-  if (request.mode == Resume::step) return std::min(kRunnerBatch, request.count - executed);
+  if (request.mode == Resume::step) {
+    return request.count > executed ? std::min(kRunnerBatch, request.count - executed) : 1;
+  }
   if (request.mode == Resume::next && executed == 0) return 1;  // a call or not: then its return is known
   return kRunnerBatch;
 }
@@ -335,13 +337,15 @@ BatchEnd session_run_batch(Session& session, uint64_t count, uint64_t& executed)
     session.yielded = false;
   }
   const uint64_t before = machine.executed;
-  const uint32_t status = count == 1 ? recorder_step(session) : recorder_run(session, count);
+  const bool stepped = count == 1;
+  const uint32_t status = stepped ? recorder_step(session) : recorder_run(session, count);
   executed = machine.executed - before + (machine.status > status_halted ? 1 : 0);  // a failing one counts
-  // A batch that ended early may have ended at a host call that yields; the key
-  // queue and the clock are looked at again before the next (as the runner does).
+  // Status 1 after a step is a host call that yields; after a batch it may be one
+  // too, unless the batch ended at a stop (the last instruction of a full batch
+  // may have yielded). The key queue and the clock are looked at before the next.
   if (status == status_budget_reached) {
     machine.status = status_ready;
-    session.yielded = true;
+    session.yielded = stepped || !machine_ended_at_stop(machine);
   }
   const EndCheck check = runner_end_check(false, false, host.halt_request, machine.status);
   machine.status = check.status;
