@@ -46,6 +46,7 @@ void debug_workload(benchmark::State& state, const char* source, Setup setup) {
   Condition never;
   if (setup == Setup::conditional) {
     never = Condition{Subject::acc, 0, Compare::eq, -1};
+    std::string error;
     if (!parse_location(session, "loop", address, error)) address = kMemoryTrytes;
   }
   if ((setup == Setup::breakpoint || setup == Setup::conditional) &&

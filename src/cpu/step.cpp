@@ -2,6 +2,7 @@
 
 #include "codec/literal.h"
 #include "codec/packed.h"
+#include "cpu/memory_write.h"
 #include "cpu/opcode.h"
 #include "cpu/write_journal.h"
 
@@ -40,7 +41,12 @@ inline uint32_t store(Machine& m, int64_t value, uint64_t next) {
   if (m.journal != nullptr) journal_keep_store(*m.journal, m.memory, m.size, address);
   const int k = write_packed(m.memory, m.size, address, value);
   if (k == kPackedTooLarge) return fail(m, status_invalid_destination);
-  if (k > 0 && m.journal != nullptr) journal_commit_store(*m.journal, address, static_cast<uint64_t>(k));
+  if (k > 0) {
+    if (m.journal != nullptr) journal_commit_store(*m.journal, address, static_cast<uint64_t>(k));
+    // The engine's decoded table may hold the trytes just written (a debugger or a
+    // runner steps one instruction, then runs batches again).
+    machine_memory_changed(m, address, static_cast<uint64_t>(k));
+  }
   m.acc += k;
   return complete(m, next);
 }

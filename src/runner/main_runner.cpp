@@ -2,10 +2,12 @@
 // `speed` instructions per second from a baseline that restarts after every key
 // wait, sleep and change of speed, so waiting is never made up by a burst later.
 // Flags, the lock and the clock are looked at only between batches. A debugger's
-// gate (debug_gate.h) is looked at there too; only while it holds breakpoints, or a
-// step hook is set, does the runner go one instruction at a time.
+// gate (debug_gate.h) is looked at there too; its breakpoints are the engine's stop
+// points, so batches stay whole. Only a step hook (or breakpoints the engine cannot
+// hold) makes the runner go one instruction at a time.
 #include <algorithm>
 
+#include "cpu/engine.h"
 #include "cpu/pacing.h"
 #include "cpu/step.h"
 #include "host/keyboard.h"
@@ -67,9 +69,25 @@ uint64_t paced_batch(Processor& processor, Baseline& baseline, uint64_t& seen_ch
   return batch;
 }
 
-bool checks_each_step(const Processor& processor) {
+// The gate's breakpoints become the engine's stop points, so a batch runs whole up to
+// the next one. False when the engine cannot hold them all: the batches then go one
+// instruction at a time and look at each.
+bool set_engine_stops(Processor& processor) {
+  Machine& machine = processor.machine;
+  machine_clear_stops(machine);
+  if (processor.debug_gate == nullptr) return true;
+  for (const uint64_t address : processor.debug_gate->breakpoints) {
+    if (!machine_set_stop(machine, address, true)) {
+      machine_clear_stops(machine);
+      return false;
+    }
+  }
+  return true;
+}
+
+bool checks_each_step(const Processor& processor, bool engine_stops) {
   return processor.step_hook != nullptr ||
-         (processor.debug_gate != nullptr && !processor.debug_gate->breakpoints.empty());
+         (!engine_stops && processor.debug_gate != nullptr && !processor.debug_gate->breakpoints.empty());
 }
 
 // A batch one instruction at a time, ending as machine_run would. Before each
@@ -98,6 +116,27 @@ void checked_run(Processor& processor, uint64_t batch, bool& skip_breakpoint) {
   machine.status = status_budget_reached;
 }
 
+// A batch through the engine, which stops before the gate's breakpoints (set as its
+// stop points); the runner parks there. A batch never stops before its first
+// instruction, so a breakpoint at pc is looked at here first, unless the runner has
+// just parked there.
+// True when it parked.
+bool run_to_breakpoint(Processor& processor, uint64_t batch, bool& skip_breakpoint) {
+  Machine& machine = processor.machine;
+  DebugGate& gate = *processor.debug_gate;
+  if (!skip_breakpoint && std::binary_search(gate.breakpoints.begin(), gate.breakpoints.end(), machine.pc)) {
+    debug_gate_park(gate, processor, ParkReason::breakpoint);
+    skip_breakpoint = true;
+    return true;
+  }
+  skip_breakpoint = false;
+  (void)machine_run(machine, batch);
+  if (!machine_ended_at_stop(machine)) return false;
+  debug_gate_park(gate, processor, ParkReason::breakpoint);
+  skip_breakpoint = true;
+  return true;
+}
+
 // The machine ended by itself (a halt or a fault), not by a quit, a stop or the limit.
 bool ended_by_itself(const Processor& processor) {
   return machine_stopped(processor.machine) && processor.quit_requested.load() == 0 &&
@@ -115,10 +154,7 @@ void main_runner(void* argument) {
   uint64_t seen_changes = host.speed_changes;
   DebugGate* gate = processor.debug_gate;
   bool skip_breakpoint = false;
-  // machine_step writes memory without telling the engine's decoded table, so after
-  // stepping (here, or by a debugger during a park) the table is dropped before the
-  // next batch and rebuilt from memory as it is.
-  bool stepped = false;
+  bool engine_stops = true;  // the gate's breakpoints are the engine's stops
   for (;;) {
     if (should_end(processor)) {
       // An attached debugger sees the end before the window does.
@@ -128,8 +164,8 @@ void main_runner(void* argument) {
     if (gate != nullptr && gate->knock.load() != 0) {
       debug_gate_park(*gate, processor, ParkReason::pause);
       skip_breakpoint = true;
-      stepped = true;
-      reset(baseline, machine);  // time parked is not made up by a burst
+      engine_stops = set_engine_stops(processor);  // the debugger may have changed them
+      reset(baseline, machine);                    // time parked is not made up by a burst
       continue;
     }
     if (waiting_for_key(host)) {
@@ -148,16 +184,15 @@ void main_runner(void* argument) {
     if (processor.step_limit != 0 && processor.step_limit - machine.executed < batch) {
       batch = processor.step_limit - machine.executed;
     }
-    if (checks_each_step(processor)) {
-      const uint64_t executed = machine.executed;
+    const uint64_t executed = machine.executed;
+    if (checks_each_step(processor, engine_stops)) {
       checked_run(processor, batch, skip_breakpoint);
-      stepped = true;
-      if (machine.executed == executed) reset(baseline, machine);  // parked at once
+    } else if (gate != nullptr && !gate->breakpoints.empty()) {
+      if (run_to_breakpoint(processor, batch, skip_breakpoint)) engine_stops = set_engine_stops(processor);
     } else {
-      if (stepped) machine_release(machine);
-      stepped = false;
       (void)machine_run(machine, batch);
     }
+    if (machine.executed == executed) reset(baseline, machine);  // parked at once
   }
   if (gate != nullptr) debug_gate_runner_ended(*gate);
   if (processor.end_hook != nullptr) processor.end_hook(processor.end_context);
