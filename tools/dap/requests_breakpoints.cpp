@@ -34,10 +34,10 @@ bool file_of(const debug::Session& session, const std::string& path, uint32_t& f
 }
 
 // Adds one breakpoint with its optional condition; the reply's entry either way.
-json add(Adapter& adapter, BreakpointSet& set, uint64_t address, const std::string& location, const json& spec) {
+json add(Adapter& adapter, BreakpointSet& set, uint64_t address, const std::string& location, const json& asked) {
   debug::Condition condition;
   std::string text, error;
-  if (field_string(spec, "condition", text) && !text.empty() && !debug::parse_condition(text, condition, error)) {
+  if (field_string(asked, "condition", text) && !text.empty() && !debug::parse_condition(text, condition, error)) {
     return {{"verified", false}, {"message", error}};
   }
   uint32_t id = 0;
@@ -76,16 +76,16 @@ void on_set_breakpoints(Adapter& adapter, const json& request, const json& args)
   const bool known = file_of(adapter.session, path, file);
   json replies = json::array();
   const json* wanted = field_array(args, "breakpoints");
-  for (const json& spec : wanted != nullptr ? *wanted : json::array()) {
+  for (const json& asked : wanted != nullptr ? *wanted : json::array()) {
     int64_t line = 0;
     uint64_t address = 0;
     bool found = false;
-    if (known && field_integer(spec, "line", line) && line > 0 && line < UINT32_MAX - kLineSlide) {
+    if (known && field_integer(asked, "line", line) && line > 0 && line < UINT32_MAX - kLineSlide) {
       for (uint32_t n = static_cast<uint32_t>(line); !found && n <= line + kLineSlide; ++n) {
         found = source_map_line_address(adapter.session.map, adapter.session.map.files[file], n, address);
       }
     }
-    replies.push_back(found ? add(adapter, set, address, path + ":" + std::to_string(line), spec)
+    replies.push_back(found ? add(adapter, set, address, path + ":" + std::to_string(line), asked)
                             : json{{"verified", false}, {"message", "no instruction comes from this line"}});
   }
   send_response(adapter, request, {{"breakpoints", replies}});
@@ -95,14 +95,14 @@ void on_set_function_breakpoints(Adapter& adapter, const json& request, const js
   forget(adapter, adapter.functions);
   json replies = json::array();
   const json* wanted = field_array(args, "breakpoints");
-  for (const json& spec : wanted != nullptr ? *wanted : json::array()) {
+  for (const json& asked : wanted != nullptr ? *wanted : json::array()) {
     std::string name, error;
     uint64_t address = 0;
-    if (!field_string(spec, "name", name) || !debug::parse_location(adapter.session, name, address, error)) {
+    if (!field_string(asked, "name", name) || !debug::parse_location(adapter.session, name, address, error)) {
       replies.push_back({{"verified", false}, {"message", error.empty() ? "a breakpoint needs a name" : error}});
       continue;
     }
-    replies.push_back(add(adapter, adapter.functions, address, name, spec));
+    replies.push_back(add(adapter, adapter.functions, address, name, asked));
   }
   send_response(adapter, request, {{"breakpoints", replies}});
 }
@@ -111,17 +111,17 @@ void on_set_instruction_breakpoints(Adapter& adapter, const json& request, const
   forget(adapter, adapter.instructions);
   json replies = json::array();
   const json* wanted = field_array(args, "breakpoints");
-  for (const json& spec : wanted != nullptr ? *wanted : json::array()) {
+  for (const json& asked : wanted != nullptr ? *wanted : json::array()) {
     std::string reference;
     uint64_t address = 0;
     int64_t offset = 0;
-    (void)field_integer(spec, "offset", offset);
-    if (!field_string(spec, "instructionReference", reference) || !parse_reference(reference, address)) {
+    (void)field_integer(asked, "offset", offset);
+    if (!field_string(asked, "instructionReference", reference) || !parse_reference(reference, address)) {
       replies.push_back({{"verified", false}, {"message", "an instruction reference is a decimal address"}});
       continue;
     }
     address = static_cast<uint64_t>(static_cast<int64_t>(address) + offset);
-    replies.push_back(add(adapter, adapter.instructions, address, reference, spec));
+    replies.push_back(add(adapter, adapter.instructions, address, reference, asked));
   }
   send_response(adapter, request, {{"breakpoints", replies}});
 }
@@ -156,10 +156,10 @@ void on_set_data_breakpoints(Adapter& adapter, const json& request, const json& 
   forget(adapter, adapter.data);
   json replies = json::array();
   const json* wanted = field_array(args, "breakpoints");
-  for (const json& spec : wanted != nullptr ? *wanted : json::array()) {
+  for (const json& asked : wanted != nullptr ? *wanted : json::array()) {
     std::string id;
     uint64_t first = 0, last = 0;
-    const size_t dots = field_string(spec, "dataId", id) ? id.find("..") : std::string::npos;
+    const size_t dots = field_string(asked, "dataId", id) ? id.find("..") : std::string::npos;
     uint32_t watch = 0;
     if (dots == std::string::npos || !parse_reference(id.substr(0, dots), first) ||
         !parse_reference(id.substr(dots + 2), last) || !debug::session_add_watch(adapter.session, first, last, watch)) {
